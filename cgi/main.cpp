@@ -1,4 +1,5 @@
 // Entry of ptz_cgi: the web server runs it once per request.
+#include "output.h"
 #include "ptz_cgi.h"
 
 #include <array>
@@ -7,6 +8,8 @@
 
 int main()
 {
+	// Every way out, including exit() deep inside, writes what was printed.
+	std::atexit(out_flush);
 	const char *method = std::getenv("REQUEST_METHOD");
 	if (!method || std::strncmp(method, "GET", 3) != 0)
 		return 0;

@@ -1,9 +1,19 @@
-// Where the CGI writes its response: standard output, or a stream a test
-// redirects it to.
+// The CGI response stream. The program starts once per request, so output
+// is collected in a small buffer and written with write(2): no stdio set-up
+// on the hot path. Tests can redirect it to a sink of their own.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 
-std::FILE *cgi_output();
-// Redirects the response (null restores standard output).
-void set_cgi_output(std::FILE *stream);
+void out_write(const char *data, std::size_t length);
+void out_str(const char *text);
+// One number as lower-case hex without leading zeros, then '\n' ("%x\n").
+void out_hex_line(unsigned int value);
+// A number in decimal ("%d").
+void out_dec(int value);
+// Writes what is buffered. main registers it to run at exit.
+void out_flush();
+
+using out_sink = void (*)(const char *data, std::size_t length, void *context);
+// Sends flushed output to `sink` instead of standard output (null restores).
+void set_out_sink(out_sink sink, void *context);

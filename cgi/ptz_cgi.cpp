@@ -108,11 +108,15 @@ void response(const char *body, int length)
 	record->content_length = "Content-length:";
 	record->length = length;
 
-	std::FILE *out = cgi_output();
-	std::fprintf(out, "%s\r\n%s\r\n%s%d\r\n", record->status, record->content_type,
-		     record->content_length, record->length);
-	std::fputs("\r\n", out);
-	std::fputs(body, out);
+	// "%s\r\n%s\r\n%s%d\r\n", then the empty line and the body.
+	out_str(record->status);
+	out_str("\r\n");
+	out_str(record->content_type);
+	out_str("\r\n");
+	out_str(record->content_length);
+	out_dec(record->length);
+	out_str("\r\n\r\n");
+	out_str(body);
 	std::free(record);
 }
 

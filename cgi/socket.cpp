@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <unistd.h>
@@ -24,10 +25,15 @@ void look_up_port()
 {
 	if (s_wSerPort != 0)
 		return;
-	if (std::FILE *f = std::fopen(kPortFilePath, "rb")) {
+	// Two raw bytes, low byte first; a short read leaves the rest 0.
+	const int fd = open(kPortFilePath, O_RDONLY | O_CLOEXEC);
+	if (fd >= 0) {
 		unsigned char raw[2] = {};
-		(void)!std::fread(raw, 1, 2, f);
-		std::fclose(f);
+		std::size_t got = 0;
+		ssize_t n;
+		while (got < sizeof(raw) && (n = read(fd, raw + got, sizeof(raw) - got)) > 0)
+			got += static_cast<std::size_t>(n);
+		close(fd);
 		s_wSerPort = static_cast<std::uint16_t>(raw[0] | raw[1] << 8);
 	}
 	if (s_wSerPort == 0)
@@ -96,14 +102,13 @@ int judge(const unsigned char *packet)
 
 void unpack_cmd(const unsigned char *reply, std::size_t length)
 {
-	std::FILE *out = cgi_output();
 	if (length > kPacketSize)
 		length = kPacketSize;
 	if (length > 0)
-		std::fprintf(out, "%x\n", reply[0]);
+		out_hex_line(reply[0]);
 	for (std::size_t i = 1; i < length && reply[i] != kTerminator; ++i)
-		std::fprintf(out, "%x\n", reply[i]);
-	std::fputc('\n', out);
+		out_hex_line(reply[i]);
+	out_write("\n", 1);
 }
 
 void cmd_send_to_server(int socket, const unsigned char *packet, int packet_length,

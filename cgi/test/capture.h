@@ -3,27 +3,22 @@
 
 #include "output.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 class output_capture {
 public:
-	output_capture() : stream_(open_memstream(&data_, &size_)) { set_cgi_output(stream_); }
-	~output_capture()
-	{
-		set_cgi_output(nullptr);
-		std::fclose(stream_);
-		std::free(data_);
-	}
+	output_capture() { set_out_sink(&append, &text_); }
+	~output_capture() { set_out_sink(nullptr, nullptr); }
 	std::string text()
 	{
-		std::fflush(stream_);
-		return std::string(data_, size_);
+		out_flush();
+		return text_;
 	}
 
 private:
-	char *data_ = nullptr;
-	std::size_t size_ = 0;
-	std::FILE *stream_;
+	static void append(const char *data, std::size_t length, void *context)
+	{
+		static_cast<std::string *>(context)->append(data, length);
+	}
+	std::string text_;
 };
