@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <string>
 
 namespace {
 
@@ -43,29 +42,6 @@ TEST(JudgeOrientation, RangesOfEveryClass)
 		EXPECT_EQ(judge_orientation(c.v), c.cls) << c.v;
 }
 
-// Expected zoom speed for distances 1..49, as a table of range ends.
-int zoom_table(int d)
-{
-	const int ends[] = {7, 14, 21, 28, 35, 42, 48, 49};
-	int speed = 1;
-	for (int end : ends) {
-		if (d <= end)
-			return speed;
-		++speed;
-	}
-	return -1;
-}
-
-TEST(ZoomConversion, AllDistancesMatchTheTable)
-{
-	for (int d = 1; d <= 49; ++d) {
-		EXPECT_EQ(std::string(zoom_conversion(d, "2")), "2" + std::to_string(zoom_table(d)))
-			<< d;
-		EXPECT_EQ(std::string(zoom_conversion(d, "3")), "3" + std::to_string(zoom_table(d)))
-			<< d;
-	}
-}
-
 TEST(VmixcmdToViscacmd, ZoomAndHomeCommands)
 {
 	struct {
@@ -87,7 +63,7 @@ TEST(VmixcmdToViscacmd, ZoomAndHomeCommands)
 	EXPECT_EQ(vmixcmd_to_viscacmd("Z75", 2), nullptr);
 }
 
-TEST(VmixcaPackCmd, JoinsPartsWithinItsBuffer)
+TEST(ViscaPackCmd, JoinsPartsWithinItsBuffer)
 {
 	EXPECT_STREQ(visca_pack_cmd("81010601", 110, nullptr, "0203", 1, 4), "8101060101100203");
 	EXPECT_STREQ(visca_pack_cmd("81010601", 0, "", "0303", 0, 0), "810106010303");
