@@ -78,6 +78,8 @@ cgi_process::cgi_process(const cgi_request &request)
 		env.push_back("REQUEST_METHOD=" + *request.method);
 	if (request.query)
 		env.push_back("QUERY_STRING=" + *request.query);
+	if (!request.preload.empty())
+		env.push_back("LD_PRELOAD=" + request.preload);
 	for (const char *name : kPassedThrough)
 		if (const char *value = std::getenv(name))
 			env.push_back(std::string(name) + "=" + value);

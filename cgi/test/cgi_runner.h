@@ -10,6 +10,7 @@ struct cgi_request {
 	std::optional<std::string> method = std::string("GET");
 	std::optional<std::string> query;
 	std::string directory;  // working directory
+	std::string preload;    // LD_PRELOAD for the child
 	int socket_errno = 0;   // when non-zero, socket() fails with this errno
 };
 

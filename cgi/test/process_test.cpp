@@ -390,6 +390,21 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeOpened)
 	EXPECT_TRUE(sent().empty());
 }
 
+TEST_F(CgiProcess, ReplyRecordThatCannotBeAllocated)
+{
+#if defined(__SANITIZE_ADDRESS__)
+	GTEST_SKIP() << "the sanitizer runtime must be the first library loaded";
+#endif
+	for (const char *command : {"APC", "Z75"}) {
+		cgi_request r = request(command);
+		r.preload = FAILING_MALLOC_PATH;
+		const cgi_result result = run_cgi(r);
+		EXPECT_EQ(result.status, 0) << command;
+		EXPECT_EQ(result.err, "malloc: Cannot allocate memory\n") << command;
+		EXPECT_EQ(result.out, std::string(command) == "Z75" ? kCommandDump : "") << command;
+	}
+}
+
 TEST_F(CgiProcess, SocketThatCannotBeCreated)
 {
 	cgi_request r = request("Z75");
