@@ -123,6 +123,8 @@ void response(const char *body, int length)
 void input_command_judge(char *command)
 {
 	char reply[kCommandBufferSize + 1] = {};
+	if (std::strlen(command) > kMaxCommandLength)
+		return; // no room for the answer; decode never lets one through
 
 	switch (judge_head(command)) {
 	case kKindPositionQuery:

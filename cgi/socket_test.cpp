@@ -1,6 +1,7 @@
 #include "socket.h"
 
 #include "test/capture.h"
+#include "test/visca_test_server.h"
 
 #include <algorithm>
 #include <array>
@@ -91,6 +92,35 @@ TEST(UnpackCmd, StopsAtEndOfReceivedData)
 	for (std::size_t i = 0; i < kPacketSize; ++i)
 		expected += "12\n";
 	EXPECT_EQ(unpacked(full, 500), expected + "\n");
+}
+
+// In-process exchanges; the port is set directly so no port file is read.
+std::string exchanged(visca_test_server &server, const char *text)
+{
+	s_wSerPort = server.port();
+	output_capture out;
+	udp_socket(text);
+	s_wSerPort = 0;
+	return out.text();
+}
+
+TEST(UdpSocket, InquiryAwaitsOneReplyAndCommandTwo)
+{
+	visca_test_server server(visca_test_server::mode::normal);
+	ASSERT_TRUE(server.ok());
+	server.start();
+	EXPECT_EQ(exchanged(server, "81090612"), "90\n50\n2\n\n");
+	EXPECT_EQ(exchanged(server, "8101040700"), "90\n41\n\n90\n51\n\n");
+	server.stop();
+	const std::vector<visca_test_server::datagram> expected = {
+		{0x81, 0x09, 0x06, 0x12, 0xFF}, {0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}};
+	EXPECT_EQ(server.received(), expected);
+}
+
+TEST(UdpSocket, OtherPacketKindsEndTheProcessUnsent)
+{
+	EXPECT_EXIT(udp_socket(""), ::testing::ExitedWithCode(0), "");
+	EXPECT_EXIT(udp_socket("00000000"), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
