@@ -1,0 +1,5 @@
+/* The baseline: a C program that does nothing, linked like ptz_cgi. */
+int main(void)
+{
+	return 0;
+}

@@ -1,0 +1,244 @@
+#include "cmd_change.h"
+
+#include "semaphore.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kCmdSize = 50;
+constexpr std::size_t kArgSize = 16;
+
+char cmd[kCmdSize];
+char visca_cmd[kArgSize];
+const char *dest_cmd = nullptr;
+
+constexpr const char kPanTiltDrive[] = "81010601";
+constexpr const char kZoom[] = "81010407";
+constexpr const char kZoomStop[] = "8101040700";
+constexpr const char kHome[] = "81010604";
+constexpr const char kInvalid[] = "00000000";
+constexpr const char kStopDirection[] = "0303";
+
+// Direction texts of the pan/tilt drive classes 0..7.
+constexpr std::array<const char *, 8> kDirection = {
+	"0201", "0203", "0202", "0302", "0102", "0103", "0101", "0301",
+};
+
+// The speed formulas are part of the camera protocol as deployed: keep the
+// double-precision arithmetic and truncation exactly.
+int pan_speed(int distance) { return static_cast<int>(distance * 0.35 + 0.65); }
+int tilt_speed(int distance) { return static_cast<int>(distance * 0.27 + 0.73); }
+int zoom_speed(int distance) { return static_cast<int>(distance * 0.146 + 0.854); }
+
+// Appends src to dst (capacity cap, NUL-terminated), truncating.
+void append(char *dst, std::size_t cap, const char *src)
+{
+	std::size_t len = std::strlen(dst);
+	while (*src != '\0' && len + 1 < cap)
+		dst[len++] = *src++;
+	dst[len] = '\0';
+}
+
+int speed_word(int cls, int pp, int tt)
+{
+	const int dp = std::abs(pp - 50);
+	const int dt = std::abs(tt - 50);
+	switch (cls) {
+	case kClassRight:
+	case kClassLeft:
+		return pan_speed(dp) * 100 + 10;
+	case kClassDown:
+	case kClassUp:
+		return 1000 + tilt_speed(dt);
+	default:
+		return pan_speed(dp) * 100 + tilt_speed(dt);
+	}
+}
+
+} // namespace
+
+int int_to_str(int value, char *out, int width)
+{
+	char digits[kIntTextSize];
+	int n = 0;
+	unsigned int u = value < 0 ? 0u : static_cast<unsigned int>(value);
+	do {
+		digits[n++] = static_cast<char>('0' + u % 10);
+		u /= 10;
+	} while (u != 0);
+	if (width > kIntTextSize - 1)
+		width = kIntTextSize - 1;
+	int len = 0;
+	for (int pad = width - n; pad > 0; --pad)
+		out[len++] = '0';
+	while (n > 0)
+		out[len++] = digits[--n];
+	out[len] = '\0';
+	return len;
+}
+
+const char *visca_pack_cmd(const char *prefix, int value, const char *text,
+			   const char *suffix, int use_value, int width)
+{
+	cmd[0] = '\0';
+	if (prefix)
+		append(cmd, sizeof(cmd), prefix);
+	if (use_value) {
+		char digits[kIntTextSize];
+		int_to_str(value, digits, width);
+		append(cmd, sizeof(cmd), digits);
+	} else if (text) {
+		append(cmd, sizeof(cmd), text);
+	}
+	if (suffix)
+		append(cmd, sizeof(cmd), suffix);
+	return cmd;
+}
+
+int judge_orientation(int v)
+{
+	if (v == 5050)
+		return kClassStop;
+	const int tt = v % 100;
+	if (v >= 5100 && v <= 9999) {
+		if (tt >= 51)
+			return kClassUpRight;
+		if (tt == 50)
+			return kClassRight;
+		if (tt >= 1)
+			return kClassDownRight;
+		return kClassInvalid;
+	}
+	if (v >= 5000 && v <= 5099) {
+		if (tt >= 1 && tt <= 49)
+			return kClassDown;
+		if (tt >= 51)
+			return kClassUp;
+		return kClassInvalid;
+	}
+	if (v >= 100 && v <= 4999) {
+		if (tt >= 51)
+			return kClassUpLeft;
+		if (tt == 50)
+			return kClassLeft;
+		if (tt >= 1)
+			return kClassDownLeft;
+		return kClassInvalid;
+	}
+	if (v >= 51 && v <= 99)
+		return kClassZoomTele;
+	if (v >= 1 && v <= 49)
+		return kClassZoomWide;
+	if (v == 50)
+		return kClassZoomStop;
+	return kClassInvalid;
+}
+
+const char *zoom_conversion(int distance, const char *digit)
+{
+	std::memset(visca_cmd, 0, sizeof(visca_cmd));
+	append(visca_cmd, sizeof(visca_cmd), digit);
+	char speed[kIntTextSize];
+	int_to_str(zoom_speed(distance), speed, 1);
+	append(visca_cmd, sizeof(visca_cmd), speed);
+	return visca_cmd;
+}
+
+const char *control_cmd_change(const char *text, int count, int position)
+{
+	char arg[kArgSize] = {};
+	const std::size_t start = strnlen(text, static_cast<std::size_t>(position));
+	std::strncpy(arg, text + start,
+		     std::min(static_cast<std::size_t>(count), sizeof(arg) - 1));
+	const int v = std::atoi(arg);
+	const int cls = judge_orientation(v);
+
+	if (cls >= kClassUpRight && cls <= kClassUp) {
+		const int s = speed_word(cls, v / 100, v % 100);
+		dest_cmd = visca_pack_cmd(kPanTiltDrive, s, nullptr, kDirection[cls], 1, 4);
+		VV_WW_from_or_to_file(s, 1, nullptr, 4);
+		return dest_cmd;
+	}
+	switch (cls) {
+	case kClassStop: {
+		char stored[kArgSize] = {};
+		VV_WW_from_or_to_file(0, 0, stored, 4);
+		dest_cmd = visca_pack_cmd(kPanTiltDrive, 0, stored, kStopDirection, 0, 0);
+		break;
+	}
+	case kClassZoomTele:
+		dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(v - 50, "2"), nullptr, 0, 0);
+		break;
+	case kClassZoomWide:
+		dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(50 - v, "3"), nullptr, 0, 0);
+		break;
+	case kClassZoomStop:
+		dest_cmd = kZoomStop;
+		break;
+	default:
+		dest_cmd = kInvalid;
+		break;
+	}
+	return dest_cmd;
+}
+
+const char *vmixcmd_to_viscacmd(const char *command, int selector)
+{
+	switch (selector) {
+	case kSelectZoom:
+		return control_cmd_change(command, 2, 1);
+	case kSelectPanTilt:
+		return control_cmd_change(command, 4, 3);
+	case kSelectHome:
+		return kHome;
+	default:
+		return nullptr;
+	}
+}
+
+namespace {
+
+// Store failures end the process, but never with the lock held.
+[[noreturn]] void store_failed(int fd)
+{
+	std::perror("write");
+	if (fd >= 0)
+		close(fd);
+	semaphore_v();
+	close_sem();
+	std::exit(1);
+}
+
+} // namespace
+
+int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width)
+{
+	sem_create_or_open();
+	semaphore_p();
+	if (flag) {
+		const int fd = open(kSpeedMemoryPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+		if (fd < 0)
+			store_failed(fd);
+		char text[kIntTextSize] = {};
+		const int len = int_to_str(value, text, width);
+		if (write(fd, text, static_cast<std::size_t>(len)) != len)
+			store_failed(fd);
+		close(fd);
+	} else {
+		const int fd = open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC);
+		if (fd >= 0) {
+			(void)!read(fd, buffer, static_cast<std::size_t>(width));
+			close(fd);
+		}
+	}
+	semaphore_v();
+	return close_sem();
+}

@@ -1,0 +1,27 @@
+// Process lock around the speed memory file: the named semaphore "sem_cgi",
+// backed by a kernel file lock so that a request killed while it holds the
+// lock cannot block every later request.
+#pragma once
+
+#include <semaphore.h>
+
+// Handle of "sem_cgi" during one access; null outside an access.
+extern sem_t *sem;
+
+// Opens (creating if needed, free) "sem_cgi". On failure reports "sem_open"
+// and ends the process with status 1, before the file is touched.
+int sem_create_or_open();
+// Takes the lock; ends the process with status 1 if the wait fails.
+int semaphore_p();
+// Releases the lock; ends the process with status 1 if the post fails.
+int semaphore_v();
+// Closes the handle; returns sem_close's result.
+int close_sem();
+// Removes the name "sem_cgi"; reports "sem_unlink" on failure.
+int del_semvalue();
+
+// Name of the semaphore and of the file lock that guards it.
+inline constexpr const char kSemName[] = "sem_cgi";
+inline constexpr const char kSemLockPath[] = "/tmp/sem_cgi.lock";
+// How long a request waits on a semaphore left taken by a dead holder.
+inline constexpr int kSemTakeoverMs = 2000;

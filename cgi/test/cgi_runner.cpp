@@ -1,0 +1,149 @@
+#include "cgi_runner.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <cstddef>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#ifndef PTZ_CGI_PATH
+#error "PTZ_CGI_PATH must name the built program"
+#endif
+
+namespace {
+
+std::atomic<int> s_serial{0};
+
+// Variables the child keeps from the test's own environment: the sanitizer
+// settings of the asan build.
+const char *const kPassedThrough[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
+
+// Makes every later socket() fail with `err`, to exercise that failure path
+// in a process that can otherwise run normally.
+bool deny_socket(int err)
+{
+	sock_filter filter[] = {
+		BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+		BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 1),
+		BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(err) & SECCOMP_RET_DATA)),
+		BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+	};
+	sock_fprog prog{static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter};
+	return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+	       prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog) == 0;
+}
+
+} // namespace
+
+double monotonic_seconds()
+{
+	timespec ts{};
+	clock_gettime(CLOCK_MONOTONIC, &ts);
+	return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+std::string read_file(const std::string &path)
+{
+	std::string data;
+	const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+	if (fd < 0)
+		return data;
+	char buf[4096];
+	ssize_t n;
+	while ((n = read(fd, buf, sizeof(buf))) > 0)
+		data.append(buf, static_cast<std::size_t>(n));
+	close(fd);
+	return data;
+}
+
+cgi_process::cgi_process(const cgi_request &request)
+{
+	const int serial = s_serial++;
+	const std::string base = request.directory + "/.run" + std::to_string(serial);
+	out_path_ = base + ".out";
+	err_path_ = base + ".err";
+
+	std::vector<std::string> env;
+	if (request.method)
+		env.push_back("REQUEST_METHOD=" + *request.method);
+	if (request.query)
+		env.push_back("QUERY_STRING=" + *request.query);
+	if (!request.preload.empty())
+		env.push_back("LD_PRELOAD=" + request.preload);
+	for (const char *name : kPassedThrough)
+		if (const char *value = std::getenv(name))
+			env.push_back(std::string(name) + "=" + value);
+	std::vector<char *> envp;
+	for (auto &e : env)
+		envp.push_back(e.data());
+	envp.push_back(nullptr);
+	char *argv[] = {const_cast<char *>(PTZ_CGI_PATH), nullptr};
+
+	start_ = monotonic_seconds();
+	pid_ = fork();
+	if (pid_ != 0)
+		return;
+	// Child: only async-signal-safe calls from here on.
+	const int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	const int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+	if (out < 0 || err < 0 || chdir(request.directory.c_str()) != 0)
+		_exit(127);
+	dup2(out, STDOUT_FILENO);
+	dup2(err, STDERR_FILENO);
+	close(out);
+	close(err);
+	const int devnull = open("/dev/null", O_RDONLY);
+	dup2(devnull, STDIN_FILENO);
+	close(devnull);
+	if (request.socket_errno != 0 && !deny_socket(request.socket_errno))
+		_exit(126);
+	execve(argv[0], argv, envp.data());
+	_exit(127);
+}
+
+cgi_process::~cgi_process()
+{
+	if (pid_ > 0 && !reaped_) {
+		kill(pid_, SIGKILL);
+		waitpid(pid_, nullptr, 0);
+	}
+	unlink(out_path_.c_str());
+	unlink(err_path_.c_str());
+}
+
+bool cgi_process::finished() const
+{
+	siginfo_t info{};
+	return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+	       info.si_pid == pid_;
+}
+
+cgi_result cgi_process::wait()
+{
+	cgi_result result;
+	int status = 0;
+	while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+	}
+	reaped_ = true;
+	result.seconds = monotonic_seconds() - start_;
+	result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+	result.out = read_file(out_path_);
+	result.err = read_file(err_path_);
+	return result;
+}
+
+cgi_result run_cgi(const cgi_request &request)
+{
+	cgi_process process(request);
+	return process.wait();
+}
