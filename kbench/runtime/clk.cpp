@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "clk.h"
-#include "internal.h"
 #include "kbench.h"
+#include "internal.h"
 #include "platform.h"
 
 // A consumer handle. The clock's own handle (clk_hw::clk) is one as well.

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "internal.h"
 #include "kbench.h"
+#include "internal.h"
 #include "mmio.h"
 
 namespace kb::mmio {

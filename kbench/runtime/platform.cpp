@@ -1,14 +1,16 @@
 // Platform bus and device-tree nodes behind linux/platform_device.h and
 // linux/of.h.
+#include <linux/io.h>
 #include <linux/of.h>
 #include <linux/platform_device.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
-#include "internal.h"
 #include "kbench.h"
+#include "internal.h"
 #include "platform.h"
 
 struct device_node {
@@ -93,7 +95,9 @@ void do_unbind(Dev& d) {
   platform_driver* drv = d.driver->drv;
   if (d.driver->version >= KERNEL_VERSION(6, 11, 0)) {
     // Built against a kernel whose remove returns nothing.
-    auto remove = reinterpret_cast<void (*)(platform_device*)>(drv->remove);
+    // (through void (*)(void), the generic function pointer type)
+    auto remove = reinterpret_cast<void (*)(platform_device*)>(
+        reinterpret_cast<void (*)(void)>(drv->remove));
     if (remove) remove(&d.pdev);
   } else if (drv->remove) {
     if (int ret = drv->remove(&d.pdev))

@@ -11,22 +11,22 @@
 #include <memory>
 #include <optional>
 
-#include "internal.h"
 #include "kbench.h"
+#include "internal.h"
 #include "sysfs.h"
 
 namespace kb::sysfs {
 namespace {
 
 struct Class {
-  struct class cls {};
+  struct kb_class cls {};
   std::string name;
 };
 
 struct ClassDevice {
   struct device dev {};
   std::string name;
-  struct class* cls;
+  struct kb_class* cls;
 };
 
 struct Model {
@@ -45,7 +45,7 @@ Model& model() {
 
 detail::ResetHook hook([] { model() = Model(); });
 
-Class* find_class(const struct class* cls) {
+Class* find_class(const struct kb_class* cls) {
   for (auto& c : model().classes)
     if (&c->cls == cls) return c.get();
   return nullptr;
@@ -144,9 +144,9 @@ namespace ks = kb::sysfs;
 
 extern "C" {
 
-struct class* kb_class_create(struct module* owner, const char* name) {
+struct kb_class* kb_class_create(struct module* owner, const char* name) {
   ks::check_sleepable("class_create");
-  if (ks::class_exists(name)) return static_cast<struct class*>(ERR_PTR(-EEXIST));
+  if (ks::class_exists(name)) return static_cast<struct kb_class*>(ERR_PTR(-EEXIST));
   auto c = std::make_unique<ks::Class>();
   c->name = name;
   c->cls.name = c->name.c_str();
@@ -155,7 +155,7 @@ struct class* kb_class_create(struct module* owner, const char* name) {
   return &ks::model().classes.back()->cls;
 }
 
-void class_destroy(struct class* cls) {
+void class_destroy(struct kb_class* cls) {
   if (!cls || IS_ERR(cls)) return;
   auto& classes = ks::model().classes;
   auto it = std::find_if(classes.begin(), classes.end(), [&](auto& c) { return &c->cls == cls; });
@@ -176,7 +176,7 @@ void class_destroy(struct class* cls) {
   classes.erase(it);
 }
 
-struct device* device_create(struct class* cls, struct device* parent, dev_t devt,
+struct device* device_create(struct kb_class* cls, struct device* parent, dev_t devt,
                              void* drvdata, const char* fmt, ...) {
   ks::check_sleepable("device_create");
   if (!cls || IS_ERR(cls)) return static_cast<struct device*>(ERR_PTR(-ENODEV));
@@ -206,7 +206,7 @@ struct device* device_create(struct class* cls, struct device* parent, dev_t dev
 }
 
 // As the kernel: the first device of the class with that number.
-void device_destroy(struct class* cls, dev_t devt) {
+void device_destroy(struct kb_class* cls, dev_t devt) {
   auto& devs = ks::model().devices;
   auto it = std::find_if(devs.begin(), devs.end(),
                          [&](auto& d) { return d->cls == cls && d->dev.devt == devt; });

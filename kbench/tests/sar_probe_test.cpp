@@ -7,9 +7,8 @@
 
 #include "sar_fixture.h"
 
-extern "C" {
-#include <qvsys.h>
-}
+// qvsys.h says "struct class", which C++ cannot; the same function:
+extern "C" struct kb_class* qvsys_get_sysfs_class(void);
 
 namespace sar_test {
 namespace {
@@ -146,6 +145,8 @@ struct ClockFailure {
   Events at_remove;
 };
 
+void PrintTo(const ClockFailure& c, std::ostream* os) { *os << c.what; }
+
 class SarClockFailureTest : public SarTest, public testing::WithParamInterface<ClockFailure> {};
 
 TEST_P(SarClockFailureTest, ProbeGoesOnAndTheClockStaysBalanced) {
@@ -205,6 +206,8 @@ struct ProbeFailure {
   int result;
 };
 
+void PrintTo(const ProbeFailure& c, std::ostream* os) { *os << c.what; }
+
 class SarProbeFailureTest : public SarTest, public testing::WithParamInterface<ProbeFailure> {};
 
 TEST_P(SarProbeFailureTest, FailsCleanly) {
@@ -250,15 +253,6 @@ TEST_F(SarTest, ClassDeviceFailureLeavesTheDeviceNode) {
   ASSERT_TRUE(file.ok());
   EXPECT_EQ(file.ioctl(SAR_IOC_INIT, 0), 0);
   file.release();
-  kb::unload("sar_adc");
-  expect_nothing_registered();
-}
-
-TEST_F(SarTest, MissingPlatformClassLeavesTheDeviceNode) {
-  kb::unload("qvsys");
-  bind_ok();
-  EXPECT_NE(kb::find_misc("sar"), nullptr);
-  EXPECT_EQ(kb::sysfs::live_devices(), 0u);
   kb::unload("sar_adc");
   expect_nothing_registered();
 }

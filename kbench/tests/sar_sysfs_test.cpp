@@ -49,7 +49,8 @@ TEST_F(SarSysfsTest, ChannelTakesLeadingDigitsUnchecked) {
 
 TEST_F(SarSysfsTest, ChannelRefusesTextStartingWithWhiteSpaceOrNul) {
   ASSERT_EQ(kb::sysfs::write(dev, "channel", "1"), 1);
-  for (std::string text : {" 2", "\t2", "\n", "\v", "\r2", "\xa0" "2", std::string("\0" "2", 2)}) {
+  const std::string refused[] = {" 2", "\t2", "\n", "\v", "\r2", "\xa0" "2", std::string("\0" "2", 2)};
+  for (const std::string& text : refused) {
     SCOPED_TRACE(text);
     EXPECT_EQ(kb::sysfs::write(dev, "channel", text), -EINVAL);
     EXPECT_EQ(shown("channel"), "1\n");

@@ -14,7 +14,14 @@
 struct device;
 struct module;
 
-struct class {
+/* C++ tests cannot say "struct class"; they see the same type as kb_class. */
+#ifdef __cplusplus
+#define KB_CLASS kb_class
+#else
+#define KB_CLASS class
+#endif
+
+struct KB_CLASS {
 	const char *name;
 	struct module *owner;
 };
@@ -39,12 +46,12 @@ struct device_attribute {
 #define MKDEV(ma, mi) (((ma) << 20) | (mi))
 
 KB_BEGIN_DECLS
-struct class *kb_class_create(struct module *owner, const char *name);
-void class_destroy(struct class *cls);
-__printf(5, 6) struct device *device_create(struct class *cls, struct device *parent,
+struct KB_CLASS *kb_class_create(struct module *owner, const char *name);
+void class_destroy(struct KB_CLASS *cls);
+__printf(5, 6) struct device *device_create(struct KB_CLASS *cls, struct device *parent,
 					    dev_t devt, void *drvdata,
 					    const char *fmt, ...);
-void device_destroy(struct class *cls, dev_t devt);
+void device_destroy(struct KB_CLASS *cls, dev_t devt);
 void device_unregister(struct device *dev);
 int device_create_file(struct device *dev, const struct device_attribute *attr);
 void device_remove_file(struct device *dev, const struct device_attribute *attr);
