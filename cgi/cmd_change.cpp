@@ -159,7 +159,8 @@ const char *control_cmd_change(const char *text, int count, int position)
 	const std::size_t start = strnlen(text, static_cast<std::size_t>(position));
 	std::strncpy(arg, text + start,
 		     std::min(static_cast<std::size_t>(count), sizeof(arg) - 1));
-	const int v = std::atoi(arg);
+	// Text that is no number is speed 0, an invalid class: no error to report.
+	const int v = std::atoi(arg); // NOLINT(cert-err34-c)
 	const int cls = judge_orientation(v);
 
 	if (cls >= kClassUpRight && cls <= kClassUp) {

@@ -60,9 +60,9 @@ public:
 		fs::remove_all(path_, ec);
 		const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 		ASSERT_GE(fd, 0) << path_;
-		ASSERT_EQ(::write(fd, content.data(), content.size()),
-			  static_cast<ssize_t>(content.size()));
+		const ssize_t written = ::write(fd, content.data(), content.size());
 		close(fd);
+		ASSERT_EQ(written, static_cast<ssize_t>(content.size()));
 	}
 
 private:
@@ -143,9 +143,9 @@ protected:
 	{
 		const int fd = open(memory_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 		ASSERT_GE(fd, 0);
-		ASSERT_EQ(write(fd, content.data(), content.size()),
-			  static_cast<ssize_t>(content.size()));
+		const ssize_t written = write(fd, content.data(), content.size());
 		close(fd);
+		ASSERT_EQ(written, static_cast<ssize_t>(content.size()));
 	}
 
 	std::string dir_;
