@@ -55,11 +55,21 @@ static void mn34229_update_vts_regs(struct mn34229_priv *priv)
 	priv->vts_regs[1].data = length & 0xFF;
 }
 
+static u32 mn34229_clamp_gain(u32 gain)
+{
+	if (gain > MN34229_GAIN_MAX)
+		return MN34229_GAIN_MAX;
+	if (gain < MN34229_GAIN_MIN)
+		return MN34229_GAIN_MIN;
+	return gain;
+}
+
+/* Highest step whose gain does not exceed the clamped request. */
 static u32 mn34229_gain_step(u32 gain)
 {
 	u32 step;
 
-	gain = clamp_t(u32, gain, MN34229_GAIN_MIN, MN34229_GAIN_MAX);
+	gain = mn34229_clamp_gain(gain);
 	for (step = MN34229_GAIN_STEPS - 1; step > 0; step--)
 		if (gain_table[step] <= gain)
 			break;
@@ -103,7 +113,7 @@ int pCus_SetAEGain(struct camsensor_handle *handle, u32 gain)
 	struct mn34229_priv *priv = handle->private_data;
 	u32 code = MN34229_GAIN_CODE_BASE + 4 * mn34229_gain_step(gain);
 
-	priv->gain = clamp_t(u32, gain, MN34229_GAIN_MIN, MN34229_GAIN_MAX);
+	priv->gain = mn34229_clamp_gain(gain);
 	priv->gain_regs[0].data = code >> 8;
 	priv->gain_regs[1].data = code & 0xFF;
 	mn34229_mark_ae_dirty(priv);

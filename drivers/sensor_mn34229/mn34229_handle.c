@@ -131,7 +131,8 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 	memcpy(priv->gain_regs, &mn34229_ae_templates[2], sizeof(priv->gain_regs));
 	memcpy(priv->expo_regs, &mn34229_ae_templates[4], sizeof(priv->expo_regs));
 
-	strscpy(handle->model_name, SENSOR_MODEL_NAME, sizeof(handle->model_name));
+	snprintf(handle->model_name, sizeof(handle->model_name), "%s",
+		 SENSOR_MODEL_NAME);
 
 	handle->i2c_cfg.i2c_mode = CAMSENSOR_I2C_MODE_REG;
 	handle->i2c_cfg.i2c_fmt = CAMSENSOR_I2C_FMT_A16D8;
@@ -181,7 +182,7 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 static int __init mn34229_init_driver(void)
 {
 	struct mn34229_priv *priv;
-	u32 pad;
+	int pad;
 
 	if (DrvSensorHandleVer(2, 2) == -1 ||
 	    DrvSensorIFVer(2, 1) == -1 ||
@@ -194,7 +195,7 @@ static int __init mn34229_init_driver(void)
 
 		priv = CamOsMemAlloc(sizeof(*priv));
 		if (!priv) {
-			pr_err("MN34229: no memory for sensor pad %u, pad skipped\n",
+			pr_err("MN34229: no memory for sensor pad %d, pad skipped\n",
 			       pad);
 			continue;
 		}
@@ -202,7 +203,8 @@ static int __init mn34229_init_driver(void)
 
 		DrvRegisterSensorDriverEx(pad, cus_camsensor_init_handle_linear,
 					  priv);
-		DrvRegisterSensorI2CSlaveID(pad, (i2c_slave_id >> (8 * pad)) & 0xFF);
+		DrvRegisterSensorI2CSlaveID(pad,
+					    ((u32)i2c_slave_id >> (8 * pad)) & 0xFF);
 		pr_info("Connect %s linear to sensor pad %d\n",
 			"MN34229_MIPI_init_driver", pad);
 		priv_by_pad[pad] = priv;
@@ -217,7 +219,7 @@ static int __init mn34229_init_driver(void)
  */
 static void __exit mn34229_exit_driver(void)
 {
-	u32 pad;
+	int pad;
 
 	for (pad = 0; pad < CAMSENSOR_MAX_PADS; pad++) {
 		if (!priv_by_pad[pad])

@@ -168,14 +168,18 @@ int pCus_poweroff(struct camsensor_handle *handle, u32 pad)
 	return 0;
 }
 
+/*
+ * Writes an init table row by row, sleeping at delay markers. Returns -1
+ * after logging when a row still fails after its retries.
+ */
 static int mn34229_write_table(struct camsensor_handle *handle,
-			       const struct reg_entry *table, const char *name,
-			       int fail_tag)
+			       const struct reg_entry *table, unsigned int rows,
+			       const char *name, int fail_tag)
 {
 	const struct camsensor_i2c_ops *i2c = handle->i2c_ops;
 	unsigned int row, tries;
 
-	for (row = 0; row < MN34229_INIT_TABLE_ROWS; row++) {
+	for (row = 0; row < rows; row++) {
 		if (table[row].reg == CAMSENSOR_REG_DELAY) {
 			CamOsMsSleep(table[row].data);
 			continue;
@@ -195,7 +199,8 @@ static int mn34229_write_table(struct camsensor_handle *handle,
 
 int pCus_init_2m_30fps_mipi4lane_linear(struct camsensor_handle *handle)
 {
-	if (mn34229_write_table(handle, mn34229_init_30fps, __func__,
+	if (mn34229_write_table(handle, mn34229_init_30fps,
+				ARRAY_SIZE(mn34229_init_30fps), __func__,
 				MN34229_INIT_30FPS_FAIL_TAG))
 		return -1;
 	printk(KERN_DEFAULT "Sensor MN34229 1080P30 Linear MODE Initial Finished\n");
@@ -204,7 +209,8 @@ int pCus_init_2m_30fps_mipi4lane_linear(struct camsensor_handle *handle)
 
 int pCus_init_mipi4lane_linear(struct camsensor_handle *handle)
 {
-	if (mn34229_write_table(handle, mn34229_init_60fps, __func__,
+	if (mn34229_write_table(handle, mn34229_init_60fps,
+				ARRAY_SIZE(mn34229_init_60fps), __func__,
 				MN34229_INIT_60FPS_FAIL_TAG))
 		return -1;
 	printk(KERN_DEFAULT "Sensor MN34229 1080P60 Linear MODE Initial Finished\n");

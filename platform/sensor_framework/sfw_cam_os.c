@@ -30,14 +30,14 @@ void *CamOsMemAlloc(u32 size)
 	spin_unlock(&sfw_alloc_lock);
 	if (!fail)
 		ptr = kmalloc(size, GFP_KERNEL);
-	sfw_log("CamOsMemAlloc size=%u ret=%s", size, ptr ? "ok" : "null");
+	sfw_log("%s size=%u ret=%s", __func__, size, ptr ? "ok" : "null");
 	return ptr;
 }
 EXPORT_SYMBOL(CamOsMemAlloc);
 
 void CamOsMemRelease(void *ptr)
 {
-	sfw_log("CamOsMemRelease null=%d", !ptr);
+	sfw_log("%s null=%d", __func__, !ptr);
 	kfree(ptr);
 }
 EXPORT_SYMBOL(CamOsMemRelease);
@@ -59,21 +59,21 @@ int CamOsPrintf(const char *fmt, ...)
 	va_end(args);
 	len = strcspn(text, "\n");
 	text[len] = '\0';
-	sfw_log("CamOsPrintf text=%s", text);
+	sfw_log("%s text=%s", __func__, text);
 	return ret;
 }
 EXPORT_SYMBOL(CamOsPrintf);
 
 void CamOsMsSleep(u32 ms)
 {
-	sfw_log("CamOsMsSleep ms=%u", ms);
+	sfw_log("%s ms=%u", __func__, ms);
 	msleep(ms);
 }
 EXPORT_SYMBOL(CamOsMsSleep);
 
 void CamOsUsDelay(u32 us)
 {
-	sfw_log("CamOsUsDelay us=%u", us);
+	sfw_log("%s us=%u", __func__, us);
 	udelay(us);
 }
 EXPORT_SYMBOL(CamOsUsDelay);

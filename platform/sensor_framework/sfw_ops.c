@@ -6,6 +6,7 @@
  */
 #include <linux/errno.h>
 #include <linux/kernel.h>
+#include <linux/stddef.h>
 #include <linux/string.h>
 
 #include "camsensor.h"
@@ -13,41 +14,50 @@
 
 struct sfw_cmd {
 	const char *name;
+	size_t slot;		/* offset of the slot in struct camsensor_ops */
 	bool has_arg;
-	/* Runs the slot; appends outputs to out. -EOPNOTSUPP if it is empty. */
+	/* Runs the slot, which is not empty; appends outputs to out. */
 	int (*run)(struct camsensor_handle *h, u32 arg, char *out, size_t len);
 };
 
-#define SFW_SLOT(h, slot)	do { if (!(h)->ops.slot) return -EOPNOTSUPP; } while (0)
+#define SFW_CMD(cmd, slot_name, arg) {					\
+	.name = #cmd,							\
+	.slot = offsetof(struct camsensor_ops, slot_name),		\
+	.has_arg = arg,							\
+	.run = sfw_run_##cmd,						\
+}
+
+static bool sfw_slot_empty(const struct camsensor_handle *h,
+			   const struct sfw_cmd *cmd)
+{
+	const void *slot = (const char *)&h->ops + cmd->slot;
+
+	return !*(void * const *)slot;
+}
 
 static int sfw_run_poweron(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, poweron);
 	return h->ops.poweron(h, h->pad);
 }
 
 static int sfw_run_poweroff(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, poweroff);
 	return h->ops.poweroff(h, h->pad);
 }
 
 static int sfw_run_init(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, init);
 	return h->ops.init(h);
 }
 
 static int sfw_run_release(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, release);
 	return h->ops.release(h);
 }
 
 static int sfw_run_set_pattern_mode(struct camsensor_handle *h, u32 arg, char *out,
 				    size_t len)
 {
-	SFW_SLOT(h, set_pattern_mode);
 	return h->ops.set_pattern_mode(h, arg);
 }
 
@@ -58,7 +68,6 @@ static int sfw_run_get_sensor_id(struct camsensor_handle *h, u32 arg, char *out,
 	u32 id = U32_MAX;
 	int ret;
 
-	SFW_SLOT(h, get_sensor_id);
 	ret = h->ops.get_sensor_id(h, &id);
 	snprintf(out, len, " id=%u", id);
 	return ret;
@@ -78,7 +87,6 @@ static int sfw_run_get_video_res(struct camsensor_handle *h, u32 arg, char *out,
 	struct res_entry *res = NULL;
 	int ret;
 
-	SFW_SLOT(h, get_video_res);
 	ret = h->ops.get_video_res(h, arg, &res);
 	if (!ret && res)
 		sfw_print_res(out, len, res);
@@ -93,7 +101,6 @@ static int sfw_run_get_cur_video_res(struct camsensor_handle *h, u32 arg, char *
 	size_t n;
 	int ret;
 
-	SFW_SLOT(h, get_cur_video_res);
 	ret = h->ops.get_cur_video_res(h, &index, &res);
 	n = snprintf(out, len, " index=%u", index);
 	if (!ret && res && n < len)
@@ -104,7 +111,6 @@ static int sfw_run_get_cur_video_res(struct camsensor_handle *h, u32 arg, char *
 static int sfw_run_set_video_res(struct camsensor_handle *h, u32 arg, char *out,
 				 size_t len)
 {
-	SFW_SLOT(h, set_video_res);
 	return h->ops.set_video_res(h, arg);
 }
 
@@ -114,7 +120,6 @@ static int sfw_run_get_video_res_num(struct camsensor_handle *h, u32 arg, char *
 	u32 count = 0;
 	int ret;
 
-	SFW_SLOT(h, get_video_res_num);
 	ret = h->ops.get_video_res_num(h, &count);
 	snprintf(out, len, " count=%u", count);
 	return ret;
@@ -125,7 +130,6 @@ static int sfw_run_get_orien(struct camsensor_handle *h, u32 arg, char *out, siz
 	u32 orient = 0;
 	int ret;
 
-	SFW_SLOT(h, get_orien);
 	ret = h->ops.get_orien(h, &orient);
 	snprintf(out, len, " orient=%u", orient);
 	return ret;
@@ -133,13 +137,11 @@ static int sfw_run_get_orien(struct camsensor_handle *h, u32 arg, char *out, siz
 
 static int sfw_run_set_orien(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, set_orien);
 	return h->ops.set_orien(h, arg);
 }
 
 static int sfw_run_notify(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, ae_status_notify);
 	return h->ops.ae_status_notify(h, arg);
 }
 
@@ -149,7 +151,6 @@ static int sfw_run_get_ae_usecs(struct camsensor_handle *h, u32 arg, char *out,
 	u32 us = 0;
 	int ret;
 
-	SFW_SLOT(h, get_ae_usecs);
 	ret = h->ops.get_ae_usecs(h, &us);
 	snprintf(out, len, " us=%u", us);
 	return ret;
@@ -158,7 +159,6 @@ static int sfw_run_get_ae_usecs(struct camsensor_handle *h, u32 arg, char *out,
 static int sfw_run_set_ae_usecs(struct camsensor_handle *h, u32 arg, char *out,
 				size_t len)
 {
-	SFW_SLOT(h, set_ae_usecs);
 	return h->ops.set_ae_usecs(h, arg);
 }
 
@@ -168,7 +168,6 @@ static int sfw_run_get_ae_gain(struct camsensor_handle *h, u32 arg, char *out,
 	u32 gain = 0;
 	int ret;
 
-	SFW_SLOT(h, get_ae_gain);
 	ret = h->ops.get_ae_gain(h, &gain);
 	snprintf(out, len, " gain=%u", gain);
 	return ret;
@@ -177,14 +176,12 @@ static int sfw_run_get_ae_gain(struct camsensor_handle *h, u32 arg, char *out,
 static int sfw_run_set_ae_gain(struct camsensor_handle *h, u32 arg, char *out,
 			       size_t len)
 {
-	SFW_SLOT(h, set_ae_gain);
 	return h->ops.set_ae_gain(h, arg);
 }
 
 static int sfw_run_try_ae_gain(struct camsensor_handle *h, u32 arg, char *out,
 			       size_t len)
 {
-	SFW_SLOT(h, try_ae_gain);
 	snprintf(out, len, " gain=%u", h->ops.try_ae_gain(h, arg));
 	return 0;
 }
@@ -195,7 +192,6 @@ static int sfw_run_get_ae_min_max_usecs(struct camsensor_handle *h, u32 arg,
 	u32 min = 0, max = 0;
 	int ret;
 
-	SFW_SLOT(h, get_ae_min_max_usecs);
 	ret = h->ops.get_ae_min_max_usecs(h, &min, &max);
 	snprintf(out, len, " min=%u max=%u", min, max);
 	return ret;
@@ -207,7 +203,6 @@ static int sfw_run_get_ae_min_max_gain(struct camsensor_handle *h, u32 arg,
 	u32 min = 0, max = 0;
 	int ret;
 
-	SFW_SLOT(h, get_ae_min_max_gain);
 	ret = h->ops.get_ae_min_max_gain(h, &min, &max);
 	snprintf(out, len, " min=%u max=%u", min, max);
 	return ret;
@@ -215,14 +210,12 @@ static int sfw_run_get_ae_min_max_gain(struct camsensor_handle *h, u32 arg,
 
 static int sfw_run_get_fps(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, get_fps);
 	snprintf(out, len, " fps=%u", h->ops.get_fps(h));
 	return 0;
 }
 
 static int sfw_run_set_fps(struct camsensor_handle *h, u32 arg, char *out, size_t len)
 {
-	SFW_SLOT(h, set_fps);
 	return h->ops.set_fps(h, arg);
 }
 
@@ -232,7 +225,6 @@ static int sfw_run_get_shutter_info(struct camsensor_handle *h, u32 arg, char *o
 	struct shutter_info info = { .size = sizeof(info) };
 	int ret;
 
-	SFW_SLOT(h, get_shutter_info);
 	ret = h->ops.get_shutter_info(h, &info);
 	snprintf(out, len, " max_ns=%u min_ns=%u step_ns=%u", info.max_shutter_ns,
 		 info.min_shutter_ns, info.shutter_step_ns);
@@ -240,29 +232,29 @@ static int sfw_run_get_shutter_info(struct camsensor_handle *h, u32 arg, char *o
 }
 
 static const struct sfw_cmd sfw_cmds[] = {
-	{ "poweron", false, sfw_run_poweron },
-	{ "poweroff", false, sfw_run_poweroff },
-	{ "init", false, sfw_run_init },
-	{ "release", false, sfw_run_release },
-	{ "set_pattern_mode", true, sfw_run_set_pattern_mode },
-	{ "get_sensor_id", false, sfw_run_get_sensor_id },
-	{ "get_video_res", true, sfw_run_get_video_res },
-	{ "get_cur_video_res", false, sfw_run_get_cur_video_res },
-	{ "set_video_res", true, sfw_run_set_video_res },
-	{ "get_video_res_num", false, sfw_run_get_video_res_num },
-	{ "get_orien", false, sfw_run_get_orien },
-	{ "set_orien", true, sfw_run_set_orien },
-	{ "notify", true, sfw_run_notify },
-	{ "get_ae_usecs", false, sfw_run_get_ae_usecs },
-	{ "set_ae_usecs", true, sfw_run_set_ae_usecs },
-	{ "get_ae_gain", false, sfw_run_get_ae_gain },
-	{ "set_ae_gain", true, sfw_run_set_ae_gain },
-	{ "try_ae_gain", true, sfw_run_try_ae_gain },
-	{ "get_ae_min_max_usecs", false, sfw_run_get_ae_min_max_usecs },
-	{ "get_ae_min_max_gain", false, sfw_run_get_ae_min_max_gain },
-	{ "get_fps", false, sfw_run_get_fps },
-	{ "set_fps", true, sfw_run_set_fps },
-	{ "get_shutter_info", false, sfw_run_get_shutter_info },
+	SFW_CMD(poweron, poweron, false),
+	SFW_CMD(poweroff, poweroff, false),
+	SFW_CMD(init, init, false),
+	SFW_CMD(release, release, false),
+	SFW_CMD(set_pattern_mode, set_pattern_mode, true),
+	SFW_CMD(get_sensor_id, get_sensor_id, false),
+	SFW_CMD(get_video_res, get_video_res, true),
+	SFW_CMD(get_cur_video_res, get_cur_video_res, false),
+	SFW_CMD(set_video_res, set_video_res, true),
+	SFW_CMD(get_video_res_num, get_video_res_num, false),
+	SFW_CMD(get_orien, get_orien, false),
+	SFW_CMD(set_orien, set_orien, true),
+	SFW_CMD(notify, ae_status_notify, true),
+	SFW_CMD(get_ae_usecs, get_ae_usecs, false),
+	SFW_CMD(set_ae_usecs, set_ae_usecs, true),
+	SFW_CMD(get_ae_gain, get_ae_gain, false),
+	SFW_CMD(set_ae_gain, set_ae_gain, true),
+	SFW_CMD(try_ae_gain, try_ae_gain, true),
+	SFW_CMD(get_ae_min_max_usecs, get_ae_min_max_usecs, false),
+	SFW_CMD(get_ae_min_max_gain, get_ae_min_max_gain, false),
+	SFW_CMD(get_fps, get_fps, false),
+	SFW_CMD(set_fps, set_fps, true),
+	SFW_CMD(get_shutter_info, get_shutter_info, false),
 };
 
 /*
@@ -306,7 +298,10 @@ int sfw_pad_command(struct sfw_pad *pad, char *line)
 		return 0;
 	}
 	sfw_log("op pad=%u %s arg=%u", pad->index, name, arg);
-	ret = cmd->run(&pad->handle, arg, out, sizeof(out));
+	if (sfw_slot_empty(&pad->handle, cmd))
+		ret = -EOPNOTSUPP;
+	else
+		ret = cmd->run(&pad->handle, arg, out, sizeof(out));
 	snprintf(pad->result, sizeof(pad->result), "%s ret=%d%s", name, ret, out);
 	sfw_log("op_ret pad=%u %s ret=%d%s", pad->index, name, ret, out);
 	mutex_unlock(&pad->lock);
