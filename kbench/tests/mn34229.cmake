@@ -22,3 +22,4 @@ target_include_directories(mn34229_test_driver PRIVATE ${SENSOR_FRAMEWORK_INCLUD
 target_include_directories(mn34229_test PRIVATE ${SENSOR_FRAMEWORK_INCLUDE} ${MN34229_DIR})
 target_compile_definitions(mn34229_test PRIVATE
   MN34229_TEST_DATA="${KBENCH_DIR}/tests/data")
+target_link_libraries(mn34229_test PRIVATE GTest::gmock)

@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Beyond the limits: bit 16 is used, and the frame length is
         // clamped to what its 16-bit register holds.
         ExposureCase{1, 1000000, 67567, {0x01, 0x07, 0xEF}, {0xFF, 0xFF}, 999991},
-        ExposureCase{0, 1941650, 65531, {0x00, 0xFF, 0xFB}, {0xFF, 0xFD}, 1941617}));
+        ExposureCase{0, 1941650, 65532, {0x00, 0xFF, 0xFC}, {0xFF, 0xFE}, 1941647}));
 
 TEST_F(AeTest, ShorterExposureReturnsTheFrameToVts) {
   up(1);
@@ -107,11 +107,14 @@ constexpr uint32_t kGainCurve[81] = {
 TEST(Mn34229Data, GainCurveFollowsTheDecibelRule) {
   for (unsigned i = 0; i < 81; ++i) {
     const double exact = 1024.0 * std::pow(10.0, 0.375 * i / 20.0);
-    if (i % 2 == 0)
+    if (i % 2 == 0) {
       EXPECT_EQ(kGainCurve[i], uint32_t(std::lround(exact))) << i;
-    else
+    } else {
       EXPECT_TRUE(kGainCurve[i] >= exact && kGainCurve[i] <= exact + 18) << i;
-    if (i) EXPECT_GT(kGainCurve[i], kGainCurve[i - 1]);
+    }
+    if (i) {
+      EXPECT_GT(kGainCurve[i], kGainCurve[i - 1]);
+    }
   }
 }
 

@@ -151,7 +151,9 @@ TEST(Mn34229Data, ExpectedTablesAreConsistent) {
   std::map<uint16_t, std::vector<unsigned>> seen;
   for (unsigned i = 0; i < rows.size(); ++i) seen[rows[i].first].push_back(i);
   for (const auto& [reg, at] : seen)
-    if (at.size() > 1) EXPECT_EQ(repeated.count(reg), 1u) << std::hex << reg;
+    if (at.size() > 1) {
+      EXPECT_EQ(repeated.count(reg), 1u) << std::hex << reg;
+    }
   for (const auto& [reg, at] : repeated) EXPECT_EQ(seen[reg], at) << std::hex << reg;
 }
 

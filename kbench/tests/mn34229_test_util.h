@@ -3,6 +3,7 @@
 #ifndef KBENCH_TESTS_MN34229_TEST_UTIL_H
 #define KBENCH_TESTS_MN34229_TEST_UTIL_H
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -38,7 +39,9 @@ class Mn34229Test : public ::testing::Test {
     const kb::ModuleInfo* info = kb::module_info(kModule);
     if (info && info->loaded) kb::unload(kModule);
     EXPECT_EQ(kb::mem::live(), 0u) << "private records leaked";
-    for (const auto& v : kb::violations()) ADD_FAILURE() << "kernel rule broken: " << v;
+    for (const auto& v : kb::violations()) {
+      ADD_FAILURE() << "kernel rule broken: " << v;
+    }
   }
 
   int load(const std::string& chmap, const std::string& slave_id = "0") {
@@ -51,7 +54,9 @@ class Mn34229Test : public ::testing::Test {
   void up(unsigned mask) {
     ASSERT_EQ(load(std::to_string(mask)), 0);
     for (unsigned pad = 0; pad < sensorfw::kPads; ++pad)
-      if (mask & (1u << pad)) ASSERT_EQ(sensorfw::create_handle(pad), 0);
+      if (mask & (1u << pad)) {
+        ASSERT_EQ(sensorfw::create_handle(pad), 0);
+      }
     sensorfw::clear_calls();
     kb::clear_log();
   }
