@@ -39,6 +39,10 @@ struct ExposureCase {
   uint32_t reported_us;
 };
 
+std::ostream& operator<<(std::ostream& os, const ExposureCase& c) {
+  return os << "mode " << c.mode << ", " << c.us << " us";
+}
+
 class ExposureTest : public AeTest, public ::testing::WithParamInterface<ExposureCase> {};
 
 TEST_P(ExposureTest, MicrosecondsBecomeLinesAndStretchTheFrame) {
@@ -125,6 +129,8 @@ struct GainCase {
   uint32_t applied;
 };
 
+std::ostream& operator<<(std::ostream& os, const GainCase& c) { return os << "gain " << c.gain; }
+
 class GainTest : public AeTest, public ::testing::WithParamInterface<GainCase> {};
 
 TEST_P(GainTest, GainBecomesTheCodeOfTheHighestStepNotAbove) {
@@ -177,6 +183,10 @@ struct FpsCase {
   uint32_t vts;        // after the call
   uint32_t reported;   // pCus_GetFPS afterwards
 };
+
+std::ostream& operator<<(std::ostream& os, const FpsCase& c) {
+  return os << "mode " << c.mode << ", fps " << c.fps;
+}
 
 class FpsTest : public AeTest, public ::testing::WithParamInterface<FpsCase> {};
 

@@ -73,6 +73,10 @@ struct PadCase {
   std::vector<std::pair<unsigned, int>> pads;  // registered pad, slave id
 };
 
+std::ostream& operator<<(std::ostream& os, const PadCase& c) {
+  return os << "chmap " << c.chmap << ", i2c_slave_id " << c.slave_id;
+}
+
 class RegistrationTest : public Mn34229Test, public ::testing::WithParamInterface<PadCase> {};
 
 TEST_P(RegistrationTest, RegistersSelectedPadsInOrder) {
@@ -120,6 +124,10 @@ struct VersionCase {
   sensorfw::Interface refused;
   std::vector<std::string> calls;
 };
+
+std::ostream& operator<<(std::ostream& os, const VersionCase& c) {
+  return os << "refused " << c.calls.back();
+}
 
 class VersionTest : public Mn34229Test, public ::testing::WithParamInterface<VersionCase> {};
 
@@ -196,6 +204,27 @@ TEST_F(LoadTest, ReloadAfterUnloadRegistersAgain) {
   ASSERT_EQ(kb::load(kModule), 0);
   EXPECT_TRUE(sensorfw::registration(0).registered);
   EXPECT_EQ(sensorfw::create_handle(0), 0);
+}
+
+TEST_F(LoadTest, LaneAndClockParametersChangeNothing) {
+  auto run = [this](bool odd_params) {
+    kb::reset();
+    if (odd_params) {
+      EXPECT_TRUE(kb::set_param(kModule, "lane_num", "1"));
+      EXPECT_TRUE(kb::set_param(kModule, "hdr_lane_num", "8"));
+      EXPECT_TRUE(kb::set_param(kModule, "mclk", "27M"));
+    }
+    up(1);
+    h().ops.poweron(&h(), 0);
+    h().ops.init(&h());
+    auto calls = sensorfw::call_texts();
+    EXPECT_EQ(h().mipi_lane_count, 4u);
+    EXPECT_EQ(h().mclk_id, 5u);
+    kb::unload(kModule);
+    return calls;
+  };
+  const auto plain = run(false);
+  EXPECT_EQ(run(true), plain);
 }
 
 using HandleTest = Mn34229Test;

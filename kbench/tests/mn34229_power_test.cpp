@@ -62,6 +62,10 @@ struct LevelCase {
   int reset_neg;
 };
 
+std::ostream& operator<<(std::ostream& os, const LevelCase& c) {
+  return os << "pwdn_level " << c.pwdn_level << ", reset_level " << c.reset_level;
+}
+
 class PowerLevelTest : public Mn34229Test, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(PowerLevelTest, LinesGoToTheirLevelAndItsNegation) {
@@ -162,6 +166,8 @@ struct TableCase {
   const char* finished;
 };
 
+std::ostream& operator<<(std::ostream& os, const TableCase& c) { return os << "mode " << c.mode; }
+
 class InitTableTest : public Mn34229Test, public ::testing::WithParamInterface<TableCase> {};
 
 TEST_P(InitTableTest, WritesEveryRowInOrder) {
@@ -224,6 +230,10 @@ struct RetryCase {
   int result;
   const char* message;
 };
+
+std::ostream& operator<<(std::ostream& os, const RetryCase& c) {
+  return os << "mode " << c.mode << ", row " << c.row << ", " << c.failures << " failures";
+}
 
 class InitRetryTest : public Mn34229Test, public ::testing::WithParamInterface<RetryCase> {};
 
