@@ -4,7 +4,7 @@
 # and 16). The programs are measured in turn, round after round, and each
 # ratio is the median of the per-round ratios, because loopback figures
 # drift by about 10 % between runs.
-#   bash bench/serve.sh [ROUNDS] [SECONDS_PER_RUN]     (default 5 rounds, 2 s)
+#   bash bench/serve.sh [ROUNDS] [SECONDS_PER_RUN] [CPU_RUNS]   (default 5, 2 s, 300)
 #
 #   ptz_cgi APC      vs trivial_cgi      (fixed reply, no camera traffic)
 #   ptz_cgi PTS9950  vs floor_cgi        (semaphore, speed file, one VISCA
@@ -15,9 +15,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 rounds=${1:-5}
 seconds=${2:-2}
+cpu_runs=${3:-300}
 
 cmake --preset default >/dev/null
-cmake --build --preset default -j2 --target ptz_cgi visca_sim bench_trivial_cgi \
+cmake --build --preset default -j2 --target ptz_cgi visca_sim startup_bench bench_trivial_cgi \
   bench_floor_cgi bench_floor_flock_cgi >/dev/null
 bin=build/default
 SERVE_SIM=$top/$bin/tools/visca_sim
@@ -114,3 +115,14 @@ awk -v pairs="ptz_apc:trivial ptz_pts:floor floor_flock:floor" '
       }
     }
   }' "$results"
+
+# The same pairs started directly, without lighttpd: the children's CPU time
+# (user + system) is accounted exactly and is not inflated by waiting for a
+# busy CPU, so it stays meaningful on a loaded machine.
+echo
+echo "started directly in the served directory, $cpu_runs runs each, alternating"
+cd "$work/gateway"
+g=$work/gateway
+"$top/$bin/bench/startup_bench" "$g/ptz_cgi" "$g/bench_trivial_cgi" "$cpu_runs" 'cmd=%23APC&res=1' | tail -3
+"$top/$bin/bench/startup_bench" "$g/ptz_cgi" "$g/bench_floor_cgi" "$cpu_runs" 'cmd=%23PTS9950&res=1' | tail -3
+"$top/$bin/bench/startup_bench" "$g/bench_floor_flock_cgi" "$g/bench_floor_cgi" "$cpu_runs" 'cmd=%23PTS9950&res=1' | tail -3
