@@ -1,0 +1,370 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * Bit-banged I2C master on GPIO 12 (SCL) and 13 (SDA), and the misc device
+ * "rjgt102_i2c" through which user space reads and writes the 8-bit
+ * registers of the slave at 7-bit address 0x68.
+ *
+ * The master is the only one on the bus. SCL is always driven; SDA is driven
+ * push-pull by the master and released (input) while the slave may answer.
+ * Every edge is timed with busy-waits of 2 us units, and each register is a
+ * transaction of its own. The bus keeps no state in memory: each primitive
+ * states where it leaves the two lines and the next one starts from there.
+ */
+
+#include <linux/delay.h>
+#include <linux/fs.h>
+#include <linux/gpio.h>
+#include <linux/gpio/consumer.h>
+#include <linux/irqflags.h>
+#include <linux/kernel.h>
+#include <linux/miscdevice.h>
+#include <linux/module.h>
+#include <linux/spinlock.h>
+#include <linux/uaccess.h>
+#include <linux/rjgt102_i2c.h>
+
+#define GPIOI2C_SCL		12
+#define GPIOI2C_SDA		13
+
+#define GPIOI2C_ADDR_WRITE	0xD0	/* 0x68 << 1, write */
+#define GPIOI2C_ADDR_READ	0xD1	/* 0x68 << 1, read */
+
+#define GPIOI2C_ACK_SAMPLES	7	/* SDA samples before giving up */
+#define GPIOI2C_WRITE_PAUSE	30	/* i2c_delay units after a write: 60 us */
+
+#define I2C_NACK		1	/* i2c_wait_ack(): slave did not answer */
+
+/* Serialises whole ioctl calls on the bus; taken from process context only. */
+static spinlock_t gpioi2c_lock;
+
+/* Lines this module requested, so unloading frees only those. */
+static bool gpioi2c_scl_requested;
+static bool gpioi2c_sda_requested;
+
+/* Make @gpio an output at raw @level (active-low is ignored). */
+static int gpio_dev_out(int gpio, int level)
+{
+	if (gpiod_direction_output_raw(gpio_to_desc(gpio), level)) {
+		pr_err("[%s %d]gpio_direction_output fail!\n", __func__, 75);
+		return -EIO;
+	}
+	return 0;
+}
+
+/* Release SDA and sample its raw level. */
+static int gpio_dev_in(void)
+{
+	struct gpio_desc *sda = gpio_to_desc(GPIOI2C_SDA);
+
+	if (gpiod_direction_input(sda)) {
+		printk("[%s %d]gpio_direction_input fail!\n", __func__, 58);
+		return -EIO;
+	}
+	return gpiod_get_raw_value(sda);
+}
+
+static int i2c_scl_high(void)
+{
+	return gpio_dev_out(GPIOI2C_SCL, 1);
+}
+
+static int i2c_scl_low(void)
+{
+	return gpio_dev_out(GPIOI2C_SCL, 0);
+}
+
+/* Busy-wait 2 * @n microseconds. */
+static void i2c_delay(unsigned int n)
+{
+	udelay(2 * n);
+}
+
+/*
+ * Start, or repeated start when entered with SCL low: SDA is raised before
+ * SCL, then falls while SCL is high. Leaves SCL high and SDA driven low.
+ */
+static void i2c_start(void)
+{
+	i2c_delay(1);
+	gpio_dev_out(GPIOI2C_SDA, 1);
+	i2c_scl_high();
+	i2c_delay(1);
+	gpio_dev_out(GPIOI2C_SDA, 0);
+	i2c_delay(1);
+}
+
+/*
+ * One clock pulse with SDA as it was, then SDA rises while SCL is high.
+ * Leaves both lines driven high, the idle bus.
+ */
+static void i2c_stop(void)
+{
+	i2c_delay(1);
+	i2c_scl_high();
+	i2c_delay(1);
+	i2c_scl_low();
+	i2c_delay(1);
+	gpio_dev_out(GPIOI2C_SDA, 0);
+	i2c_delay(1);
+	i2c_scl_high();
+	i2c_delay(1);
+	gpio_dev_out(GPIOI2C_SDA, 1);
+	i2c_delay(1);
+}
+
+/*
+ * Send bits 7..0 of @value, MSB first, with interrupts off so that no
+ * handler stretches a bit. Each bit: SCL low 6 us (SDA set for the last
+ * 2 us), high 4 us. Leaves SCL low and SDA driven at bit 0.
+ */
+static void i2c_send_byte(int value)
+{
+	int bit;
+
+	local_irq_disable();
+	for (bit = 7; bit >= 0; bit--) {
+		i2c_delay(1);
+		i2c_scl_low();
+		i2c_delay(1);
+		gpio_dev_out(GPIOI2C_SDA, (value >> bit) & 1);
+		i2c_delay(1);
+		i2c_scl_high();
+		i2c_delay(2);
+		i2c_scl_low();
+	}
+	i2c_delay(1);
+	local_irq_enable();
+}
+
+/*
+ * Ninth clock after a byte from the master: release SDA, raise SCL and poll
+ * for the slave pulling SDA low. Returns 0 when acknowledged, I2C_NACK after
+ * GPIOI2C_ACK_SAMPLES high samples. Leaves SCL low and SDA released.
+ */
+static int i2c_wait_ack(void)
+{
+	int sample;
+
+	gpiod_direction_input(gpio_to_desc(GPIOI2C_SDA));
+	i2c_delay(2);
+	i2c_scl_low();
+	i2c_delay(1);
+	i2c_scl_high();
+	i2c_delay(1);
+	for (sample = 1; ; sample++) {
+		/* A failed sample (-EIO) counts as an acknowledge. */
+		if ((gpio_dev_in() & 0xff) != 1) {
+			i2c_delay(1);
+			i2c_scl_low();
+			i2c_delay(1);
+			return 0;
+		}
+		if (sample == GPIOI2C_ACK_SAMPLES) {
+			i2c_scl_low();
+			return I2C_NACK;
+		}
+		i2c_delay(1);
+	}
+}
+
+/*
+ * Read 8 bits from the slave, MSB first, sampling 2 us into each 4 us high
+ * phase, with interrupts off for the bits. Entered with SDA released;
+ * leaves SCL low and SDA released.
+ */
+static unsigned char i2c_read_byte(void)
+{
+	unsigned char value = 0;
+	int bit;
+
+	local_irq_disable();
+	for (bit = 7; bit >= 0; bit--) {
+		i2c_delay(1);
+		i2c_scl_low();
+		i2c_delay(1);
+		i2c_scl_high();
+		i2c_delay(1);
+		/* A failed sample (-EIO) reads as a 1 bit. */
+		if (gpio_dev_in() & 0xff)
+			value |= BIT(bit);
+		i2c_delay(1);
+		i2c_scl_low();
+	}
+	local_irq_enable();
+	i2c_delay(1);
+	return value;
+}
+
+/*
+ * Ninth clock after a byte read by the master, with SDA driven high: the
+ * master wants no more. Leaves SCL low and SDA driven high.
+ */
+static void i2c_send_nack(void)
+{
+	i2c_delay(1);
+	i2c_scl_low();
+	i2c_delay(1);
+	gpio_dev_out(GPIOI2C_SDA, 1);
+	i2c_delay(1);
+	i2c_scl_high();
+	i2c_delay(2);
+	i2c_scl_low();
+	i2c_delay(2);
+	gpio_dev_out(GPIOI2C_SDA, 1);
+}
+
+/*
+ * Address the slave for writing and send @reg. A stage the slave does not
+ * acknowledge abandons the register: no stop, the lines stay as
+ * i2c_wait_ack() left them and the next start begins afresh.
+ */
+static int gpioi2c_select(u8 reg)
+{
+	i2c_start();
+	i2c_send_byte(GPIOI2C_ADDR_WRITE);
+	if (i2c_wait_ack())
+		return I2C_NACK;
+	i2c_send_byte(reg);
+	return i2c_wait_ack();
+}
+
+/* Read register @reg into *@val; *@val is untouched when not acknowledged. */
+static void gpioi2c_read_reg(u8 reg, u8 *val)
+{
+	if (gpioi2c_select(reg))
+		return;
+	i2c_start();
+	i2c_send_byte(GPIOI2C_ADDR_READ);
+	if (i2c_wait_ack())
+		return;
+	*val = i2c_read_byte();
+	i2c_send_nack();
+	i2c_stop();
+}
+
+static void gpioi2c_write_reg(u8 reg, u8 val)
+{
+	if (gpioi2c_select(reg))
+		return;
+	i2c_send_byte(val);
+	if (i2c_wait_ack()) {
+		printk("fail: return NACK\n");
+		return;
+	}
+	i2c_stop();
+	i2c_delay(GPIOI2C_WRITE_PAUSE);
+}
+
+static int gpioi2c_open(struct inode *inode, struct file *file)
+{
+	return 0;
+}
+
+static int gpioi2c_close(struct inode *inode, struct file *file)
+{
+	return 0;
+}
+
+/*
+ * Registers (start_reg + k) mod 256 for k below count, each a transaction of
+ * its own, under gpioi2c_lock for the whole range. A count past the data
+ * area is cut to the registers that have a data byte.
+ */
+static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg)
+{
+	void __user *uarg = (void __user *)arg;
+	struct gpioi2c_block block;
+	bool copied_in;
+	unsigned int k, count;
+
+	copied_in = !copy_from_user(&block, uarg, sizeof(block));
+	if (!copied_in)
+		printk("IOC_VDEC_INPUT_INIT error\n");
+	if (cmd != GPIOI2C_CMD_READ && cmd != GPIOI2C_CMD_WRITE)
+		return -EPERM;
+	if (!copied_in)
+		return -EFAULT;
+
+	count = min_t(unsigned int, block.count, GPIOI2C_DATA_LEN);
+	spin_lock(&gpioi2c_lock);
+	for (k = 0; k < count; k++) {
+		u8 reg = (u8)(block.start_reg + k);
+
+		if (cmd == GPIOI2C_CMD_READ)
+			gpioi2c_read_reg(reg, &block.data[k]);
+		else
+			gpioi2c_write_reg(reg, block.data[k]);
+	}
+	spin_unlock(&gpioi2c_lock);
+
+	if (cmd == GPIOI2C_CMD_READ && copy_to_user(uarg, &block, sizeof(block))) {
+		printk("IOC_VDEC_INPUT_INIT error\n");
+		return -EFAULT;
+	}
+	return 0;
+}
+
+static const struct file_operations gpioi2c_fops = {
+	.owner		= THIS_MODULE,
+	.open		= gpioi2c_open,
+	.release	= gpioi2c_close,
+	.unlocked_ioctl	= gpioi2c_ioctl,
+};
+
+static struct miscdevice gpioi2c_miscdev = {
+	.minor	= MISC_DYNAMIC_MINOR,
+	.name	= "rjgt102_i2c",
+	.fops	= &gpioi2c_fops,
+};
+
+static void gpioi2c_free_lines(void)
+{
+	if (gpioi2c_scl_requested)
+		gpio_free(GPIOI2C_SCL);
+	if (gpioi2c_sda_requested)
+		gpio_free(GPIOI2C_SDA);
+	gpioi2c_scl_requested = false;
+	gpioi2c_sda_requested = false;
+}
+
+/*
+ * A line that cannot be requested is driven all the same: the bus has no
+ * other user by design, and the failure is in the log.
+ */
+static int __init i2c_gt102_init(void)
+{
+	int ret;
+
+	spin_lock_init(&gpioi2c_lock);
+
+	gpioi2c_scl_requested = !gpio_request(GPIOI2C_SCL, NULL);
+	if (!gpioi2c_scl_requested)
+		pr_err("[%s %d]gpio_request fail! gpio_num=%d \n",
+		       __func__, 489, GPIOI2C_SCL);
+	gpioi2c_sda_requested = !gpio_request(GPIOI2C_SDA, NULL);
+	if (!gpioi2c_sda_requested)
+		pr_err("[%s %d]gpio_request fail! gpio_num=%d \n",
+		       __func__, 493, GPIOI2C_SDA);
+
+	/* Idle bus: both lines high. */
+	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SDA), 1);
+	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SCL), 1);
+
+	ret = misc_register(&gpioi2c_miscdev);
+	if (ret)
+		gpioi2c_free_lines();
+	return ret;
+}
+
+/* The lines keep whatever level they had. */
+static void __exit i2c_gt102_exit(void)
+{
+	misc_deregister(&gpioi2c_miscdev);
+	gpioi2c_free_lines();
+}
+
+module_init(i2c_gt102_init);
+module_exit(i2c_gt102_exit);
+
+MODULE_LICENSE("GPL");
+MODULE_DESCRIPTION("quorvane");

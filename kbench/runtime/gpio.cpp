@@ -1,0 +1,198 @@
+// GPIO lines: what the SoC drives, what hardware models drive, and the
+// level that results on each wire.
+#include <linux/gpio.h>
+
+#include <array>
+#include <map>
+
+#include "kbench.h"
+#include "internal.h"
+
+struct gpio_desc {
+  unsigned number;
+};
+
+namespace kb::gpio {
+namespace {
+
+struct Failure {
+  int error;
+  bool persistent;
+};
+
+std::array<Line, kLines> lines;
+std::array<unsigned, kLines> sample_count{};
+std::vector<Listener> listeners;
+std::vector<std::string> requests;
+std::map<unsigned, int> request_failures;
+std::map<unsigned, Failure> direction_failures;
+detail::ResetHook hook([] {
+  lines.fill(Line{});
+  sample_count.fill(0);
+  listeners.clear();
+  requests.clear();
+  request_failures.clear();
+  direction_failures.clear();
+});
+
+const std::array<gpio_desc, kLines>& descs() {
+  static const auto all = [] {
+    std::array<gpio_desc, kLines> d{};
+    for (unsigned i = 0; i < kLines; ++i) d[i].number = i;
+    return d;
+  }();
+  return all;
+}
+
+void notify(unsigned gpio, Source source) {
+  const Line& l = lines[gpio];
+  if (l.output && l.external && *l.external != l.out_level)
+    detail::violation("contention on GPIO " + std::to_string(gpio) + ": SoC drives " +
+                      std::to_string(l.out_level) + ", hardware drives " +
+                      std::to_string(*l.external));
+  // A listener may add listeners or drive lines; iterate by index.
+  for (size_t i = 0; i < listeners.size(); ++i) listeners[i](gpio, source);
+}
+
+int direction_failure(unsigned gpio) {
+  auto it = direction_failures.find(gpio);
+  if (it == direction_failures.end()) return 0;
+  int err = it->second.error;
+  if (!it->second.persistent) direction_failures.erase(it);
+  return err;
+}
+
+// Like gpiolib, a NULL descriptor (an optional line that is absent) is
+// accepted and nothing happens.
+int set_direction(const gpio_desc* desc, bool output, int value) {
+  if (!desc) return 0;
+  unsigned n = desc->number;
+  if (int err = direction_failure(n)) return err;
+  Line& l = lines[n];
+  l.output = output;
+  if (output) l.out_level = value ? 1 : 0;
+  notify(n, Source::Soc);
+  return 0;
+}
+
+int raw_get(const gpio_desc* desc) {
+  if (!desc) return 0;
+  ++sample_count[desc->number];
+  return level(desc->number);
+}
+
+void raw_set(const gpio_desc* desc, int value) {
+  if (!desc) return;
+  lines[desc->number].out_level = value ? 1 : 0;
+  notify(desc->number, Source::Soc);
+}
+
+}  // namespace
+
+const Line& line(unsigned gpio) { return lines.at(gpio); }
+
+int level(unsigned gpio) {
+  const Line& l = lines.at(gpio);
+  if (l.output) return l.out_level;
+  if (l.external) return *l.external;
+  return l.pull;
+}
+
+void drive(unsigned gpio, std::optional<int> value) {
+  Line& l = lines.at(gpio);
+  if (value) value = *value ? 1 : 0;
+  if (l.external == value) return;
+  l.external = value;
+  notify(gpio, Source::External);
+}
+
+void set_pull(unsigned gpio, int value) { lines.at(gpio).pull = value ? 1 : 0; }
+void set_active_low(unsigned gpio, bool active_low) { lines.at(gpio).active_low = active_low; }
+void add_listener(Listener listener) { listeners.push_back(std::move(listener)); }
+void fail_request(unsigned gpio, int error) { request_failures[gpio] = error; }
+
+void fail_direction(unsigned gpio, int error, bool persistent) {
+  direction_failures[gpio] = {error, persistent};
+}
+
+const std::vector<std::string>& request_log() { return requests; }
+unsigned samples(unsigned gpio) { return sample_count.at(gpio); }
+
+}  // namespace kb::gpio
+
+using kb::gpio::kLines;
+
+extern "C" {
+
+struct gpio_desc* gpio_to_desc(unsigned int gpio) {
+  if (gpio >= kLines) return nullptr;
+  return const_cast<gpio_desc*>(&kb::gpio::descs()[gpio]);
+}
+
+int desc_to_gpio(const struct gpio_desc* desc) { return desc ? int(desc->number) : -EINVAL; }
+
+bool gpio_is_valid(int number) { return number >= 0 && unsigned(number) < kLines; }
+
+int gpio_request(unsigned int gpio, const char* label) {
+  if (gpio >= kLines) return -EPROBE_DEFER;  // a valid number without a chip
+  auto failure = kb::gpio::request_failures.find(gpio);
+  if (failure != kb::gpio::request_failures.end()) {
+    int err = failure->second;
+    kb::gpio::request_failures.erase(failure);
+    return err;
+  }
+  kb::gpio::Line& l = kb::gpio::lines[gpio];
+  if (l.requested) return -EBUSY;
+  l.requested = true;
+  l.label = label ? label : "";
+  kb::gpio::requests.push_back("+" + std::to_string(gpio));
+  return 0;
+}
+
+void gpio_free(unsigned int gpio) {
+  if (gpio >= kLines || !kb::gpio::lines[gpio].requested) {
+    kb::detail::violation("gpio_free of GPIO " + std::to_string(gpio) + " that is not requested");
+    return;
+  }
+  kb::gpio::lines[gpio].requested = false;
+  kb::gpio::lines[gpio].label.clear();
+  kb::gpio::requests.push_back("-" + std::to_string(gpio));
+}
+
+int gpiod_direction_input(struct gpio_desc* desc) {
+  return kb::gpio::set_direction(desc, false, 0);
+}
+
+int gpiod_direction_output_raw(struct gpio_desc* desc, int value) {
+  return kb::gpio::set_direction(desc, true, value);
+}
+
+int gpiod_direction_output(struct gpio_desc* desc, int value) {
+  bool invert = desc && kb::gpio::lines[desc->number].active_low;
+  return kb::gpio::set_direction(desc, true, invert ? !value : value);
+}
+
+int gpiod_get_raw_value(const struct gpio_desc* desc) { return kb::gpio::raw_get(desc); }
+
+int gpiod_get_value(const struct gpio_desc* desc) {
+  int v = kb::gpio::raw_get(desc);
+  return !desc || v < 0 || !kb::gpio::lines[desc->number].active_low ? v : !v;
+}
+
+void gpiod_set_raw_value(struct gpio_desc* desc, int value) { kb::gpio::raw_set(desc, value); }
+
+void gpiod_set_value(struct gpio_desc* desc, int value) {
+  bool invert = desc && kb::gpio::lines[desc->number].active_low;
+  kb::gpio::raw_set(desc, invert ? !value : value);
+}
+
+int gpio_direction_input(unsigned int gpio) { return gpiod_direction_input(gpio_to_desc(gpio)); }
+
+int gpio_direction_output(unsigned int gpio, int value) {
+  return gpiod_direction_output_raw(gpio_to_desc(gpio), value);
+}
+
+int gpio_get_value(unsigned int gpio) { return gpiod_get_raw_value(gpio_to_desc(gpio)); }
+void gpio_set_value(unsigned int gpio, int value) { gpiod_set_raw_value(gpio_to_desc(gpio), value); }
+
+}  // extern "C"

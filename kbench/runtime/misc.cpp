@@ -1,0 +1,140 @@
+// Misc devices: the registry, and the VFS side through which tests open a
+// device and call its file operations.
+#include <linux/miscdevice.h>
+
+#include <fcntl.h>
+
+#include "kbench.h"
+#include "internal.h"
+
+namespace kb {
+namespace {
+
+std::vector<MiscRecord> registry;
+int fail_next_register = 0;
+detail::ResetHook hook([] {
+  registry.clear();
+  fail_next_register = 0;
+});
+
+// Dynamic minors are handed out from 63 downwards, as the kernel does.
+int dynamic_minor() {
+  for (int minor = 63; minor >= 0; --minor) {
+    bool used = false;
+    for (const auto& r : registry) used |= r.minor == minor;
+    if (!used) return minor;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::vector<MiscRecord> misc_devices() { return registry; }
+
+miscdevice* find_misc(std::string_view name) {
+  for (const auto& r : registry)
+    if (r.misc->name && name == r.misc->name) return r.misc;
+  return nullptr;
+}
+
+void fail_next_misc_register(int error) { fail_next_register = error; }
+
+struct MiscFile::Impl {
+  inode node{};
+  file filp{};
+};
+
+MiscFile::MiscFile(std::string_view name, unsigned f_flags) : impl_(new Impl) {
+  misc_ = find_misc(name);
+  if (!misc_) {
+    open_result_ = -ENODEV;
+    return;
+  }
+  impl_->node.i_rdev = (10u << 20) | unsigned(misc_->minor);
+  impl_->filp.f_flags = f_flags;
+  unsigned acc = f_flags & O_ACCMODE;
+  impl_->filp.f_mode = (acc == O_RDONLY || acc == O_RDWR ? FMODE_READ : 0) |
+                       (acc == O_WRONLY || acc == O_RDWR ? FMODE_WRITE : 0);
+  // misc_open hands the device to the driver before calling its open.
+  impl_->filp.private_data = misc_;
+  const file_operations* fops = misc_->fops;
+  open_result_ = fops && fops->open ? fops->open(&impl_->node, &impl_->filp) : 0;
+  open_ = open_result_ == 0;
+}
+
+MiscFile::~MiscFile() {
+  if (open_) release();
+  delete impl_;
+}
+
+long MiscFile::ioctl(unsigned cmd, unsigned long arg) {
+  if (!open_) return -EBADF;
+  const file_operations* fops = misc_->fops;
+  if (!fops->unlocked_ioctl) return -ENOTTY;
+  return fops->unlocked_ioctl(&impl_->filp, cmd, arg);
+}
+
+long MiscFile::read(uintptr_t user_buf, size_t len) {
+  if (!open_) return -EBADF;
+  const file_operations* fops = misc_->fops;
+  if (!fops->read) return -EINVAL;
+  return fops->read(&impl_->filp, reinterpret_cast<char*>(user_buf), len, &impl_->filp.f_pos);
+}
+
+long MiscFile::write(uintptr_t user_buf, size_t len) {
+  if (!open_) return -EBADF;
+  const file_operations* fops = misc_->fops;
+  if (!fops->write) return -EINVAL;
+  return fops->write(&impl_->filp, reinterpret_cast<const char*>(user_buf), len,
+                     &impl_->filp.f_pos);
+}
+
+int MiscFile::release() {
+  if (!open_) return -EBADF;
+  open_ = false;
+  const file_operations* fops = misc_->fops;
+  return fops->release ? fops->release(&impl_->node, &impl_->filp) : 0;
+}
+
+}  // namespace kb
+
+extern "C" {
+
+int misc_register(struct miscdevice* misc) {
+  if (int err = kb::fail_next_register) {
+    kb::fail_next_register = 0;
+    return err;
+  }
+  for (const auto& r : kb::registry) {
+    if (r.misc == misc) {
+      kb::detail::violation(std::string("misc device registered twice: ") + misc->name);
+      return -EBUSY;
+    }
+    if (misc->minor != MISC_DYNAMIC_MINOR && r.minor == misc->minor) return -EBUSY;
+    if (r.misc->name && misc->name && std::string_view(r.misc->name) == misc->name)
+      return -EEXIST;  // the device node name is taken
+  }
+  int minor = misc->minor;
+  if (minor == MISC_DYNAMIC_MINOR) {
+    minor = kb::dynamic_minor();
+    if (minor < 0) return -EBUSY;
+    misc->minor = minor;
+  }
+  kb::registry.push_back({misc, minor});
+  return 0;
+}
+
+void misc_deregister(struct miscdevice* misc) {
+  for (auto it = kb::registry.begin(); it != kb::registry.end(); ++it) {
+    if (it->misc == misc) {
+      kb::registry.erase(it);
+      return;
+    }
+  }
+  kb::detail::violation("misc_deregister of a device that is not registered");
+}
+
+loff_t no_llseek(struct file*, loff_t, int) { return -ESPIPE; }
+loff_t noop_llseek(struct file* file, loff_t, int) { return file->f_pos; }
+
+}  // extern "C"

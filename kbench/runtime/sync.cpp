@@ -1,0 +1,110 @@
+// Interrupt-enable state and spinlocks on the bench's single processor.
+#include <linux/spinlock.h>
+
+#include <set>
+
+#include "kbench.h"
+#include "internal.h"
+
+namespace kb {
+namespace {
+
+bool irq_on = true;
+std::vector<IrqEvent> irq_list;
+std::vector<LockEvent> lock_list;
+std::set<const spinlock*> held_locks;
+detail::ResetHook hook([] {
+  irq_on = true;
+  irq_list.clear();
+  lock_list.clear();
+  held_locks.clear();
+});
+
+void set_irq(bool on) {
+  if (on == irq_on) return;
+  irq_on = on;
+  irq_list.push_back({now_ns(), on});
+}
+
+std::string name_of(const spinlock_t* lock) { return lock->name ? lock->name : "(unnamed)"; }
+
+void acquire(spinlock_t* lock) {
+  if (lock->locked) {
+    // One processor: spinning on a held lock never ends.
+    detail::violation("deadlock: spinlock " + name_of(lock) + " taken while held");
+    return;
+  }
+  lock->locked = 1;
+  held_locks.insert(lock);
+  lock_list.push_back({now_ns(), name_of(lock), true});
+}
+
+void release(spinlock_t* lock) {
+  if (!lock->locked) {
+    detail::violation("spinlock " + name_of(lock) + " released while free");
+    return;
+  }
+  lock->locked = 0;
+  held_locks.erase(lock);
+  lock_list.push_back({now_ns(), name_of(lock), false});
+}
+
+}  // namespace
+
+bool irqs_enabled() { return irq_on; }
+const std::vector<IrqEvent>& irq_events() { return irq_list; }
+const std::vector<LockEvent>& lock_events() { return lock_list; }
+int locks_held() { return int(held_locks.size()); }
+bool held(const spinlock* lock) { return lock->locked != 0; }
+
+namespace detail {
+bool atomic_context() { return !irq_on || !held_locks.empty(); }
+}  // namespace detail
+
+}  // namespace kb
+
+extern "C" {
+
+void kb_local_irq_disable(void) { kb::set_irq(false); }
+void kb_local_irq_enable(void) { kb::set_irq(true); }
+
+unsigned long kb_local_irq_save(void) {
+  unsigned long flags = kb::irq_on;
+  kb::set_irq(false);
+  return flags;
+}
+
+void kb_local_irq_restore(unsigned long flags) { kb::set_irq(flags != 0); }
+int kb_irqs_disabled(void) { return !kb::irq_on; }
+
+// Uninitialised memory is the normal case here, so nothing is checked.
+void kb_spin_lock_init(spinlock_t* lock, const char* name) {
+  lock->locked = 0;
+  lock->name = name && name[0] == '&' ? name + 1 : name;
+}
+
+void spin_lock(spinlock_t* lock) { kb::acquire(lock); }
+void spin_unlock(spinlock_t* lock) { kb::release(lock); }
+
+void spin_lock_irq(spinlock_t* lock) {
+  kb::set_irq(false);
+  kb::acquire(lock);
+}
+
+void spin_unlock_irq(spinlock_t* lock) {
+  kb::release(lock);
+  kb::set_irq(true);
+}
+
+unsigned long kb_spin_lock_irqsave(spinlock_t* lock) {
+  unsigned long flags = kb_local_irq_save();
+  kb::acquire(lock);
+  return flags;
+}
+
+void spin_unlock_irqrestore(spinlock_t* lock, unsigned long flags) {
+  kb::release(lock);
+  kb_local_irq_restore(flags);
+}
+
+}  // extern "C"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs checkpatch.pl --strict on whole source files.
+#
+#   checkpatch.sh FILE...
+#
+# A file may have a '.checkpatch-ignore' beside it: one checkpatch message
+# type per line, each followed by a '#' comment saying which imposed name,
+# message or number makes it necessary. Those types are ignored for every
+# file of that folder.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+[ $# -gt 0 ] || { echo "usage: $0 FILE..." >&2; exit 2; }
+
+bash "$here/prepare.sh"
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+
+status=0
+for file in "$@"; do
+  ignore=$(dirname "$file")/.checkpatch-ignore
+  types=
+  if [ -f "$ignore" ]; then
+    types=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$ignore" | grep -v '^$' | paste -sd, -)
+  fi
+  args=(--no-tree --strict --quiet --show-types --color=never -f)
+  [ -z "$types" ] || args+=(--ignore "$types")
+  if ! perl "$CHECKPATCH" "${args[@]}" "$file"; then
+    echo "checkpatch: $file is not clean" >&2
+    status=1
+  fi
+done
+exit $status

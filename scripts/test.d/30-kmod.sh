@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds every kernel module in scripts/kernel/modules.list for the ARMv7
+# board and for the host, with W=1, warnings as errors and sparse, and runs
+# checkpatch --strict on its sources; ARMv7 modules must show the board
+# kernel's vermagic and a GPL licence. Output under build/kmod/{arm,host}/NAME.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+bash scripts/kernel/prepare.sh
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+
+# An ARMv7 module must carry the licence and the board kernel's vermagic, or
+# the board refuses it.
+check_modinfo() {
+  local ko=$1 license vermagic
+  license=$(modinfo -F license "$ko")
+  vermagic=$(modinfo -F vermagic "$ko")
+  if [ "$license" != GPL ] || [[ "$vermagic" != "$KVER SMP "*" ARMv7 "* ]]; then
+    echo "kmod: $ko: license '$license', vermagic '$vermagic'" >&2
+    return 1
+  fi
+}
+
+status=0
+while read -r src deps; do
+  name=$(basename "$src")
+  for arch in arm host; do
+    extra=()
+    for dep in $deps; do
+      extra+=(--extra-symbols "build/kmod/$arch/$(basename "$dep")/Module.symvers")
+    done
+    if bash scripts/kernel/build-module.sh --arch "$arch" --sparse "${extra[@]}" \
+        "$src" "build/kmod/$arch/$name"; then
+      echo "kmod: $name ($arch) built"
+      if [ "$arch" = arm ]; then
+        for ko in "build/kmod/arm/$name"/*.ko; do check_modinfo "$ko" || status=1; done
+      fi
+    else
+      status=1
+    fi
+  done
+  mapfile -t files < <(find "$src" -maxdepth 1 -name '*.[ch]' | sort)
+  if [ ${#files[@]} -gt 0 ] && bash scripts/kernel/checkpatch.sh "${files[@]}"; then
+    echo "kmod: $name checkpatch clean"
+  else
+    status=1
+  fi
+done < <(sed -e 's/#.*//' scripts/kernel/modules.list | grep -v '^[[:space:]]*$')
+exit $status
