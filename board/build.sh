@@ -27,7 +27,7 @@ export SENSOR_FRAMEWORK_INC=$top/platform/sensor_framework/include
 
 # Modules: a missing source folder is reported here and fails its load check
 # in the guest; a module that does not build fails the build.
-grep -v '^#' "$here/modules.txt" | while read -r name src deps _params; do
+grep -v '^#' "$here/modules.txt" | while read -r name src deps _when _params; do
   [ -n "$name" ] || continue
   if [ ! -f "$top/$src/Kbuild" ]; then
     echo "board: $src is missing: $name is not built" >&2

@@ -23,11 +23,11 @@ cp "$here/motd" "$root/etc/board/motd"
 # The sensor's initialisation tables, shared with the host bench's tests.
 cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/null || true
 
-# NAME PARAMS in load order, for /init.
-grep -v '^#' "$here/modules.txt" | awk 'NF { print $1, $4 }' >"$root/etc/board/modules"
-while read -r name _; do
+# NAME PARAMS of the modules /init loads, in load order.
+grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >"$root/etc/board/modules"
+for name in $(grep -v '^#' "$here/modules.txt" | awk 'NF { print $1 }'); do
   ko=$out/kmod/$name/$name.ko
   [ ! -f "$ko" ] || cp "$ko" "$root/lib/modules/board/"
-done <"$root/etc/board/modules"
+done
 
 (cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) | gzip -1 >"$out/initramfs.cpio.gz"

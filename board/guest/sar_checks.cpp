@@ -15,6 +15,7 @@
 #include "device.h"
 #include "files.h"
 #include "kernel_log.h"
+#include "kernel_module.h"
 #include "sar_model.h"
 
 namespace board {
@@ -25,6 +26,8 @@ constexpr const char* kDriver = "/sys/bus/platform/drivers/tessel-sar/";
 constexpr const char* kDevice = "5fe00000.sar";
 constexpr const char* kClockEnables = "/sys/kernel/debug/clk/sar_clk/clk_enable_count";
 constexpr const char* kUnknown = "ioctl: unknown command";
+constexpr const char* kClient = "/lib/modules/board/board_sar_client.ko";
+constexpr const char* kClientParams = "/sys/module/board_sar_client/parameters/";
 
 constexpr std::uint32_t kCtrlInit = 0x0A20;
 constexpr std::uint32_t kCtrlStart = 0x4000;
@@ -68,15 +71,18 @@ public:
             model_.set_result(n, kResults[n]);
 
         check_value_initialises();
-        Device dev(kNode, O_RDONLY);
-        if (!c_.expect(dev.is_open(), "sar: device node opens", std::strerror(dev.open_error())))
-            return;
-        check_init_ioctl(dev);
-        check_read_ioctl(dev);
-        check_channel_attribute();
-        check_bad_ioctls(dev);
-        check_no_read_operation(dev);
-        check_stuck_converter(dev);
+        {
+            Device dev(kNode, O_RDONLY);
+            if (!c_.expect(dev.is_open(), "sar: device node opens", std::strerror(dev.open_error())))
+                return;
+            check_init_ioctl(dev);
+            check_read_ioctl(dev);
+            check_channel_attribute();
+            check_bad_ioctls(dev);
+            check_no_read_operation(dev);
+            check_stuck_converter(dev);
+        }
+        check_exports();  // with no file of sar_adc open
     }
 
     // Unbinding and binding the platform device: nodes go and come back,
@@ -243,6 +249,29 @@ private:
                       log.take().empty(),
                   "sar: stuck converter times out after 100 ms with the old reading, silently",
                   "value " + std::to_string(d.value) + ", " + std::to_string(ms) + " ms");
+    }
+
+    // Another module reads the converter through the exported functions. The
+    // client declares a proprietary licence: plain exports must do for it.
+    void check_exports()
+    {
+        int err = load_module(kClient);
+        auto refs = read_number("/sys/module/sar_adc/refcnt");
+        if (!c_.expect(err == 0 && refs == 1, "sar: proprietary module links against the exports",
+                       std::string(std::strerror(err)) + ", refcnt " + std::to_string(refs.value_or(-1)))) {
+            unload_module("board_sar_client");
+            return;
+        }
+        std::string channel = std::string(kClientParams) + "channel";
+        std::string reading = std::string(kClientParams) + "reading";
+        int set = write_text(channel, "3");
+        c_.expect(set == 0 && read_number(reading) == kResults[3], "sar: qv_sar_get reads channel 3 for a module");
+        KernelLog log;
+        set = write_text(channel, "5");
+        c_.expect(set == 0 && read_number(reading) == 0 &&
+                      log.count("error channel,support SAR0,SAR1,SAR2,SAR3") == 1,
+                  "sar: qv_sar_get of channel 5 gives 0 and an error line");
+        c_.equal(unload_module("board_sar_client"), 0, "sar: client of the exports unloads");
     }
 
     Checks& c_;
