@@ -277,6 +277,7 @@ static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 	bool copied_in;
 	unsigned int k, count;
 
+	BUILD_BUG_ON(sizeof(block) != GPIOI2C_BLOCK_SIZE);
 	copied_in = !copy_from_user(&block, uarg, sizeof(block));
 	if (!copied_in)
 		printk("IOC_VDEC_INPUT_INIT error\n");

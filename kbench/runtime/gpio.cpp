@@ -3,6 +3,7 @@
 #include <linux/gpio.h>
 
 #include <array>
+#include <deque>
 #include <map>
 
 #include "kbench.h"
@@ -26,7 +27,15 @@ std::vector<Listener> listeners;
 std::vector<std::string> requests;
 std::map<unsigned, int> request_failures;
 std::map<unsigned, Failure> direction_failures;
+std::vector<Contention> contention_list;
+std::array<std::optional<size_t>, kLines> open_contention;
+std::deque<std::pair<unsigned, Source>> pending;
+bool dispatching = false;
 detail::ResetHook hook([] {
+  contention_list.clear();
+  open_contention.fill(std::nullopt);
+  pending.clear();
+  dispatching = false;
   lines.fill(Line{});
   sample_count.fill(0);
   listeners.clear();
@@ -44,14 +53,32 @@ const std::array<gpio_desc, kLines>& descs() {
   return all;
 }
 
-void notify(unsigned gpio, Source source) {
-  const Line& l = lines[gpio];
-  if (l.output && l.external && *l.external != l.out_level)
-    detail::violation("contention on GPIO " + std::to_string(gpio) + ": SoC drives " +
-                      std::to_string(l.out_level) + ", hardware drives " +
-                      std::to_string(*l.external));
-  // A listener may add listeners or drive lines; iterate by index.
+// Notifications are delivered in the order the changes happened: a change a
+// listener makes (a model answering an edge) is queued until every listener
+// has seen the change that caused it.
+void dispatch(unsigned gpio, Source source) {
+  Line& l = lines[gpio];
+  bool fighting = l.output && l.external && *l.external != l.out_level;
+  if (fighting && !open_contention[gpio]) {
+    open_contention[gpio] = contention_list.size();
+    contention_list.push_back({gpio, now_ns(), std::nullopt});
+  } else if (!fighting && open_contention[gpio]) {
+    contention_list[*open_contention[gpio]].end_ns = now_ns();
+    open_contention[gpio].reset();
+  }
   for (size_t i = 0; i < listeners.size(); ++i) listeners[i](gpio, source);
+}
+
+void notify(unsigned gpio, Source source) {
+  pending.emplace_back(gpio, source);
+  if (dispatching) return;
+  dispatching = true;
+  while (!pending.empty()) {
+    auto [n, src] = pending.front();
+    pending.pop_front();
+    dispatch(n, src);
+  }
+  dispatching = false;
 }
 
 int direction_failure(unsigned gpio) {
@@ -78,6 +105,7 @@ int set_direction(const gpio_desc* desc, bool output, int value) {
 int raw_get(const gpio_desc* desc) {
   if (!desc) return 0;
   ++sample_count[desc->number];
+  notify(desc->number, Source::Sample);
   return level(desc->number);
 }
 
@@ -117,6 +145,7 @@ void fail_direction(unsigned gpio, int error, bool persistent) {
 
 const std::vector<std::string>& request_log() { return requests; }
 unsigned samples(unsigned gpio) { return sample_count.at(gpio); }
+const std::vector<Contention>& contentions() { return contention_list; }
 
 }  // namespace kb::gpio
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "kbench.h"
+
 namespace kb::detail {
 
 // Records a rule the driver broke (see kb::violations()).

@@ -136,6 +136,8 @@ constexpr uintptr_t kTaskSize = 0xC0000000u;
 // A mapped address whose copies fail from the given offset on (a page that
 // faults part-way), until reset().
 void fault_from(uintptr_t addr, size_t offset);
+// The mapping holding addr can be read but not written (copy_to_user fails).
+void read_only(uintptr_t addr);
 struct Copy {
   bool to_user;
   uintptr_t addr;
@@ -183,12 +185,26 @@ int level(unsigned gpio);
 void drive(unsigned gpio, std::optional<int> level);
 void set_pull(unsigned gpio, int level);
 void set_active_low(unsigned gpio, bool active_low);
-// Who changed a line: the SoC through the GPIO API, or a model via drive().
-enum class Source { Soc, External };
-// Called after every change of direction, driven level or external drive, with
-// the virtual time unchanged. Listeners stay until reset().
+// Why listeners are called: the SoC changed a line through the GPIO API, a
+// model changed its drive (drive()), or the SoC is about to sample the line
+// (a model may still answer before the value is read).
+enum class Source { Soc, External, Sample };
+// Called after every change of direction, driven level or external drive,
+// and before every sample, with the virtual time unchanged. Changes made by
+// a listener are delivered after the current one has reached every
+// listener, so all see changes in the order they happened. Listeners stay
+// until reset().
 using Listener = std::function<void(unsigned gpio, Source source)>;
 void add_listener(Listener listener);
+// Times when the SoC drove a line (push-pull) against hardware that drove
+// the other level; the wire then shows the SoC's level. end_ns is empty
+// while it lasts.
+struct Contention {
+  unsigned gpio;
+  uint64_t start_ns;
+  std::optional<uint64_t> end_ns;
+};
+const std::vector<Contention>& contentions();
 // The next request / direction change of this line fails with the error.
 void fail_request(unsigned gpio, int error);
 void fail_direction(unsigned gpio, int error, bool persistent = false);

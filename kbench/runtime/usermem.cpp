@@ -16,6 +16,7 @@ struct Region {
   uintptr_t addr;
   std::vector<uint8_t> bytes;
   size_t fault_from;  // copies fail from this offset on
+  bool writable;
 };
 
 std::vector<Region> regions;
@@ -34,9 +35,9 @@ Region* find(uintptr_t addr) {
 }
 
 // Pointer to a byte a copy may touch, or nullptr where it faults.
-uint8_t* byte_at(uintptr_t addr) {
+uint8_t* byte_at(uintptr_t addr, bool to_user) {
   Region* r = find(addr);
-  if (!r || addr - r->addr >= r->fault_from) return nullptr;
+  if (!r || addr - r->addr >= r->fault_from || (to_user && !r->writable)) return nullptr;
   return &r->bytes[addr - r->addr];
 }
 
@@ -58,7 +59,7 @@ size_t copy(bool to_user, uintptr_t addr, uint8_t* kbuf, size_t n) {
   size_t done = 0;
   if (range_ok(addr, n)) {
     for (; done < n; ++done) {
-      uint8_t* b = byte_at(addr + done);
+      uint8_t* b = byte_at(addr + done, to_user);
       if (!b) break;
       if (to_user) *b = kbuf[done];
       else kbuf[done] = *b;
@@ -71,7 +72,7 @@ size_t copy(bool to_user, uintptr_t addr, uint8_t* kbuf, size_t n) {
 }  // namespace
 
 uintptr_t map_at(uintptr_t addr, size_t len) {
-  regions.push_back({addr, std::vector<uint8_t>(len), len});
+  regions.push_back({addr, std::vector<uint8_t>(len), len, true});
   return addr;
 }
 
@@ -112,6 +113,8 @@ void fault_from(uintptr_t addr, size_t offset) {
   Region& r = must_find(addr, 0);
   r.fault_from = addr - r.addr + offset;
 }
+
+void read_only(uintptr_t addr) { must_find(addr, 0).writable = false; }
 
 const std::vector<Copy>& copies() { return copy_list; }
 

@@ -170,8 +170,9 @@ TEST_F(Runtime, AtomicContextRulesAreEnforced) {
 }
 
 TEST_F(Runtime, GpioLevelsResolveAgainstHardware) {
-  std::vector<std::pair<unsigned, kb::gpio::Source>> seen;
-  kb::gpio::add_listener([&](unsigned n, kb::gpio::Source s) { seen.emplace_back(n, s); });
+  using kb::gpio::Source;
+  std::vector<std::pair<unsigned, Source>> seen;
+  kb::gpio::add_listener([&](unsigned n, Source s) { seen.emplace_back(n, s); });
   gpio_desc* d = gpio_to_desc(9);
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(gpio_to_desc(kb::gpio::kLines), nullptr);
@@ -187,19 +188,38 @@ TEST_F(Runtime, GpioLevelsResolveAgainstHardware) {
   EXPECT_EQ(gpiod_direction_output_raw(d, 1), 0);
   EXPECT_EQ(kb::gpio::level(9), 1);
   EXPECT_EQ(kb::gpio::samples(9), 4u);
-  EXPECT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[1].second, kb::gpio::Source::External);
+  const std::vector<std::pair<unsigned, Source>> expected = {
+      {9, Source::Soc},    {9, Source::Sample}, {9, Source::External}, {9, Source::Sample},
+      {9, Source::Sample}, {9, Source::Sample}, {9, Source::External}, {9, Source::Soc}};
+  EXPECT_EQ(seen, expected);
 
   kb::gpio::fail_direction(9, -EIO);
   EXPECT_EQ(gpiod_direction_input(d), -EIO);
   EXPECT_TRUE(kb::gpio::line(9).output);
   EXPECT_EQ(gpiod_direction_input(d), 0);
 
+  // The SoC driving against the hardware is recorded with its duration.
   kb::gpio::drive(9, 0);
   EXPECT_EQ(gpiod_direction_output_raw(d, 1), 0);
-  EXPECT_EQ(kb::violations().size(), 1u);  // contention
+  udelay(2);
+  EXPECT_EQ(gpiod_direction_input(d), 0);
+  ASSERT_EQ(kb::gpio::contentions().size(), 1u);
+  EXPECT_EQ(kb::gpio::contentions()[0].start_ns, 0u);
+  EXPECT_EQ(kb::gpio::contentions()[0].end_ns, 2000u);
+
   gpio_free(9);
-  EXPECT_EQ(kb::violations().size(), 2u);  // never requested
+  EXPECT_EQ(kb::violations().size(), 1u);  // never requested
+}
+
+TEST_F(Runtime, ChangesMadeByListenersArriveInOrder) {
+  // A model answering an edge must not overtake the edge in other listeners.
+  kb::gpio::add_listener([](unsigned n, kb::gpio::Source s) {
+    if (n == 1 && s == kb::gpio::Source::Soc) kb::gpio::drive(2, 0);
+  });
+  std::vector<unsigned> order;
+  kb::gpio::add_listener([&](unsigned n, kb::gpio::Source) { order.push_back(n); });
+  gpio_direction_output(1, 0);
+  EXPECT_EQ(order, (std::vector<unsigned>{1, 2}));
 }
 
 TEST_F(Runtime, KfreeChecksOwnership) {

@@ -15,8 +15,12 @@ bash "$here/prepare.sh"
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
 
+# checkpatch leaves a CamelCase cache in the current directory when that is a
+# git tree; run it from the cache instead.
 status=0
 for file in "$@"; do
+  [ -f "$file" ] || { echo "checkpatch: no such file: $file" >&2; status=1; continue; }
+  file=$(realpath "$file")
   ignore=$(dirname "$file")/.checkpatch-ignore
   types=
   if [ -f "$ignore" ]; then
@@ -24,7 +28,7 @@ for file in "$@"; do
   fi
   args=(--no-tree --strict --quiet --show-types --color=never -f)
   [ -z "$types" ] || args+=(--ignore "$types")
-  if ! perl "$CHECKPATCH" "${args[@]}" "$file"; then
+  if ! (cd "$KCACHE" && perl "$CHECKPATCH" "${args[@]}" "$file"); then
     echo "checkpatch: $file is not clean" >&2
     status=1
   fi

@@ -25,10 +25,18 @@ if ! dpkg --print-foreign-architectures | grep -qx armhf; then
 fi
 
 # The ABI changes with security updates and old ones leave the archive, so
-# the version is derived from apt on every run.
-KVER=$(apt-cache depends linux-headers-armmp:armhf 2>/dev/null |
-  sed -n 's/^ *Depends: linux-headers-\([^:]*\)\(:armhf\)\?$/\1/p' | head -n1)
-[ -n "$KVER" ] || die "cannot resolve linux-headers-armmp:armhf (apt-get update?)"
+# the version is derived from apt on every run (after refreshing the package
+# lists once if they do not know it).
+resolve_kver() {
+  apt-cache depends linux-headers-armmp:armhf 2>/dev/null |
+    sed -n 's/^ *Depends: linux-headers-\([^:]*\)\(:armhf\)\?$/\1/p' | head -n1
+}
+KVER=$(resolve_kver)
+if [ -z "$KVER" ]; then
+  apt-get -o DPkg::Lock::Timeout=900 update -qq
+  KVER=$(resolve_kver)
+fi
+[ -n "$KVER" ] || die "cannot resolve linux-headers-armmp:armhf"
 KABI=${KVER%-armmp}
 
 host_kver=$(dpkg-query -W -f='${Depends}' linux-headers-amd64 2>/dev/null |
@@ -81,11 +89,20 @@ kbuild_sys=/usr/lib/linux-kbuild-6.1
 work=$(mktemp -d "$KCACHE/.work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+download() {
+  (cd "$work" && apt-get download -qq \
+    "linux-headers-$KVER:armhf" "linux-headers-$KABI-common" \
+    "linux-image-$KVER:armhf" busybox-static:armhf 2>&1 |
+    grep -v '^W: Download is performed unsandboxed' >&2 || true)
+  [ "$(ls "$work"/*.deb 2>/dev/null | wc -l)" -eq 4 ]
+}
 log "downloading the $KVER headers, image and busybox"
-(cd "$work" && apt-get download -qq \
-  "linux-headers-$KVER:armhf" "linux-headers-$KABI-common" \
-  "linux-image-$KVER:armhf" busybox-static:armhf 2>&1 | grep -v '^W: Download is performed unsandboxed' >&2 || true)
-ls "$work"/*.deb >/dev/null 2>&1 || die "download failed"
+if ! download; then
+  # Stale package lists point at files the archive no longer has.
+  apt-get -o DPkg::Lock::Timeout=900 update -qq
+  rm -f "$work"/*.deb
+  download || die "download failed"
+fi
 
 rm -rf "$top"
 mkdir -p "$root"

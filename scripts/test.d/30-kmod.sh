@@ -47,4 +47,11 @@ while read -r src deps; do
     status=1
   fi
 done < <(sed -e 's/#.*//' scripts/kernel/modules.list | grep -v '^[[:space:]]*$')
+
+# The ioctl ABI headers are kernel code too.
+if bash scripts/kernel/checkpatch.sh include/uapi/linux/*.h; then
+  echo "kmod: include/uapi checkpatch clean"
+else
+  status=1
+fi
 exit $status

@@ -26,12 +26,10 @@ struct gpioi2c_block {
 	__u8 count;
 };
 
+/* The driver checks the size with BUILD_BUG_ON; C++ users check it here. */
 #ifdef __cplusplus
 static_assert(sizeof(struct gpioi2c_block) == GPIOI2C_BLOCK_SIZE,
 	      "struct gpioi2c_block must be 90 bytes");
-#else
-_Static_assert(sizeof(struct gpioi2c_block) == GPIOI2C_BLOCK_SIZE,
-	       "struct gpioi2c_block must be 90 bytes");
 #endif
 
 #endif /* _UAPI_LINUX_RJGT102_I2C_H */
