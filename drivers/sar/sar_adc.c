@@ -18,6 +18,7 @@
 #include <linux/err.h>
 #include <linux/fs.h>
 #include <linux/io.h>
+#include <linux/ioctl.h>
 #include <linux/kernel.h>
 #include <linux/miscdevice.h>
 #include <linux/mod_devicetable.h>

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kb::mmio {
@@ -40,6 +41,10 @@ struct Access {
 // Every access since reset() or clear(), in order.
 const std::vector<Access>& accesses();
 void clear();
+
+// Called after every recorded access, until reset(): lets a test act at a
+// precise point of a driver's register sequence.
+void on_access(std::function<void(const Access&)> hook);
 
 // Live mappings, for checks that nothing stays mapped.
 size_t live_mappings();

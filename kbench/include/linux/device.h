@@ -17,6 +17,7 @@ struct device {
 	struct device_node *of_node;
 	void *platform_data;
 	void *driver_data;
+	dev_t devt;
 };
 
 static inline const char *dev_name(const struct device *dev)
@@ -51,5 +52,8 @@ KB_END_DECLS
 #define dev_notice(dev, fmt, ...) kb_dev_printk(KERN_NOTICE, dev, fmt, ##__VA_ARGS__)
 #define dev_info(dev, fmt, ...) kb_dev_printk(KERN_INFO, dev, fmt, ##__VA_ARGS__)
 #define dev_dbg(dev, fmt, ...) kb_dev_printk(KERN_DEBUG, dev, fmt, ##__VA_ARGS__)
+
+/* Classes, class devices and attribute files (kb::sysfs). */
+#include <linux/device/class.h>
 
 #endif

@@ -9,6 +9,7 @@
 #include <linux/bits.h>
 #include <linux/errno.h>
 #include <linux/err.h>
+#include <linux/kstrtox.h>
 #include <string.h>
 
 #define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))

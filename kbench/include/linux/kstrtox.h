@@ -1,0 +1,17 @@
+/* SPDX-License-Identifier: GPL-2.0 */
+/*
+ * Bench stand-in: the obsolete simple_strto*() with the kernel's rules: no
+ * white space or sign skipped, digits read up to the first non-digit, the
+ * value wrapping on overflow. Included by linux/kernel.h.
+ */
+#ifndef KBENCH_LINUX_KSTRTOX_H
+#define KBENCH_LINUX_KSTRTOX_H
+
+#include <linux/compiler.h>
+
+KB_BEGIN_DECLS
+unsigned long long simple_strtoull(const char *cp, char **endp, unsigned int base);
+unsigned long simple_strtoul(const char *cp, char **endp, unsigned int base);
+KB_END_DECLS
+
+#endif
