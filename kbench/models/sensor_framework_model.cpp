@@ -11,7 +11,9 @@
 #include <cstring>
 #include <map>
 
+extern "C" {
 #include "cam_os.h"
+}
 #include "kbench.h"
 
 namespace sensorfw {

@@ -15,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+extern "C" {
 #include "camsensor.h"
+}
 
 namespace sensorfw {
 
