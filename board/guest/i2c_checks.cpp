@@ -18,6 +18,7 @@
 #include "files.h"
 #include "i2c_slave.h"
 #include "kernel_log.h"
+#include "kernel_module.h"
 
 namespace board {
 namespace {
@@ -81,6 +82,7 @@ public:
         check_absent_slave();
         check_refused_data();
         check_concurrent_callers();
+        check_module_references();
     }
 
 private:
@@ -362,6 +364,18 @@ private:
                   WEXITSTATUS(status) == 0;
         }
         c_.expect(ok, "i2c: two processes share the bus without corrupting each other");
+    }
+
+    // An open device keeps gpio_i2c loaded, and gpio_i2c's lines keep the
+    // GPIO chip's module loaded.
+    void check_module_references()
+    {
+        int driver = unload_module("gpio_i2c");
+        c_.expect(driver == EAGAIN || driver == EBUSY, "i2c: gpio_i2c stays loaded while its device is open",
+                  std::strerror(driver));
+        int chip = unload_module("board_i2c_slave");
+        c_.expect(chip == EAGAIN || chip == EBUSY, "i2c: GPIO chip stays loaded while gpio_i2c holds its lines",
+                  std::strerror(chip));
     }
 
     Checks& c_;

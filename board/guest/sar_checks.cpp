@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <linux/tessel_sar.h>
@@ -46,6 +47,12 @@ IoctlResult read_channel(const Device& dev, sar_ioctl_data& data)
     return dev.ioctl(SAR_IOC_READ, &data);
 }
 
+int mode_of(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+}
+
 std::string text_of(const std::optional<std::string>& s)
 {
     return s.value_or("<unreadable>");
@@ -63,8 +70,8 @@ public:
         c_.equal(read_number(kClockEnables).value_or(-1), 1LL,
                  "sar: converter clock enabled while bound");
         dir_ = class_dir();
-        c_.expect(!dir_.empty() && exists(dir_ + "channel"),
-                  "sar: class device sar has channel and value");
+        c_.expect(!dir_.empty() && mode_of(dir_ + "channel") == 0644 && mode_of(dir_ + "value") == 0444,
+                  "sar: class device sar has channel (0644) and value (0444)");
         if (!c_.expect(model_.available(), "sar: converter model present", "no debugfs files"))
             return;
         for (int n = 0; n < 4; ++n)
@@ -92,11 +99,20 @@ public:
         if (!model_.available())
             return;
         write_text(class_dir() + "channel", "3");
-        int unbound = write_text(std::string(kDriver) + "unbind", kDevice);
-        c_.equal(unbound, 0, "sar: unbind the platform device");
-        c_.expect(!exists(kNode) && class_dir().empty(),
-                  "sar: unbind removes /dev/sar and the class device");
-        c_.equal(read_number(kClockEnables).value_or(-1), 0LL, "sar: unbind turns the clock off");
+        {
+            // A file opened before the unbind outlives the converter.
+            Device stale(kNode, O_RDONLY);
+            int unbound = write_text(std::string(kDriver) + "unbind", kDevice);
+            c_.equal(unbound, 0, "sar: unbind the platform device");
+            c_.expect(!exists(kNode) && class_dir().empty(),
+                      "sar: unbind removes /dev/sar and the class device");
+            c_.equal(read_number(kClockEnables).value_or(-1), 0LL, "sar: unbind turns the clock off");
+            sar_ioctl_data d {0, -1};
+            auto r = read_channel(stale, d);
+            c_.expect(stale.is_open() && r.ok() && d.value == 0,
+                      "sar: read through a file opened before unbind gives 0, no crash",
+                      "rc " + std::to_string(r.rc) + ", value " + std::to_string(d.value));
+        }
 
         int bound = write_text(std::string(kDriver) + "bind", kDevice);
         c_.equal(bound, 0, "sar: bind the platform device again");
