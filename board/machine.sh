@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034,SC2054 # sourced; commas are QEMU syntax
 # The emulated machine, shared by the device-tree dump and the boot: the
 # dumped tree must describe exactly the machine that boots. Sourced.
 #

@@ -9,6 +9,7 @@
 # size field overflows the kernel's device-tree window once QEMU pads it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=board/machine.sh
 . "$here/machine.sh"
 
 out=${1:?usage: $0 OUT.dtb}

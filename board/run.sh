@@ -18,7 +18,7 @@ min_checks=40
 # A cold boot and every check take about a minute; a hang ends here.
 time_limit=${BOARD_TIMEOUT:-240}
 
-mode=test
+mode="test"
 build=1
 for arg in "$@"; do
   case $arg in
@@ -31,6 +31,7 @@ done
 [ "$build" -eq 0 ] || bash "$here/build.sh"
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+# shellcheck source=board/machine.sh
 . "$here/machine.sh"
 
 # panic=-1 with oops=panic and -no-reboot: a crash ends QEMU at once.
