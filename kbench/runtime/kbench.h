@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -114,8 +115,8 @@ class MiscFile {
 
  private:
   miscdevice* misc_ = nullptr;
-  struct Impl;
-  Impl* impl_ = nullptr;
+  struct Impl;  // the inode and file handed to the driver
+  std::unique_ptr<Impl> impl_;
   bool open_ = false;
   int open_result_ = 0;
 };

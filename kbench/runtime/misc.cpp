@@ -44,7 +44,7 @@ struct MiscFile::Impl {
   file filp{};
 };
 
-MiscFile::MiscFile(std::string_view name, unsigned f_flags) : impl_(new Impl) {
+MiscFile::MiscFile(std::string_view name, unsigned f_flags) : impl_(std::make_unique<Impl>()) {
   misc_ = find_misc(name);
   if (!misc_) {
     open_result_ = -ENODEV;
@@ -64,7 +64,6 @@ MiscFile::MiscFile(std::string_view name, unsigned f_flags) : impl_(new Impl) {
 
 MiscFile::~MiscFile() {
   if (open_) release();
-  delete impl_;
 }
 
 long MiscFile::ioctl(unsigned cmd, unsigned long arg) {
