@@ -16,7 +16,7 @@
 /* A write the sensor refuses is retried at once, at most this many calls. */
 #define MN34229_INIT_WRITE_TRIES	10
 
-/* Numbers the init failure messages have always carried; log scripts key on them. */
+/* Fixed tags of the init failure messages (they are not line numbers) */
 #define MN34229_INIT_30FPS_FAIL_TAG	716
 #define MN34229_INIT_60FPS_FAIL_TAG	669
 
@@ -122,8 +122,9 @@ static inline int mn34229_negated(u32 level)
 }
 
 /*
- * Leaves the power-down line released, the clock running and the reset line
- * released after a pulse, with the MIPI receiver set up for the lane count.
+ * Sets up the MIPI receiver with both lines held, then takes power-down to
+ * its negated level, starts the clock and pulses reset: negated, level for
+ * 100 us, negated again. 301 us in all.
  */
 int pCus_poweron(struct camsensor_handle *handle, u32 pad)
 {
@@ -152,7 +153,7 @@ int pCus_poweron(struct camsensor_handle *handle, u32 pad)
 	return 0;
 }
 
-/* Leaves the sensor held in power-down and reset with its clock stopped. */
+/* Holds power-down and reset at their levels and stops clock and receiver. */
 int pCus_poweroff(struct camsensor_handle *handle, u32 pad)
 {
 	const struct camsensor_sif_ops *sif = handle->sif_ops;

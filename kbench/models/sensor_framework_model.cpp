@@ -16,7 +16,7 @@ extern "C" {
 }
 #include "kbench.h"
 
-namespace sensorfw {
+namespace models::sensorfw {
 namespace {
 
 constexpr size_t kRegs = 0x10000;
@@ -237,28 +237,28 @@ void on_write_table(std::function<void(unsigned, uint16_t)> hook) {
 
 const Lines& lines(unsigned pad) { return state().pads.at(pad).lines; }
 
-}  // namespace sensorfw
+}  // namespace models::sensorfw
 
-using sensorfw::Interface;
-using sensorfw::record;
-using sensorfw::state;
+using models::sensorfw::Interface;
+using models::sensorfw::record;
+using models::sensorfw::state;
 
 extern "C" {
 
 int DrvSensorHandleVer(u32 major, u32 minor) {
-  return sensorfw::version_check(Interface::Handle, __func__, major, minor);
+  return models::sensorfw::version_check(Interface::Handle, __func__, major, minor);
 }
 
 int DrvSensorIFVer(u32 major, u32 minor) {
-  return sensorfw::version_check(Interface::SensorIf, __func__, major, minor);
+  return models::sensorfw::version_check(Interface::SensorIf, __func__, major, minor);
 }
 
 int DrvSensorI2CVer(u32 major, u32 minor) {
-  return sensorfw::version_check(Interface::I2c, __func__, major, minor);
+  return models::sensorfw::version_check(Interface::I2c, __func__, major, minor);
 }
 
 int DrvRegisterSensorDriverEx(u32 pad, camsensor_init_fn init, void* private_data) {
-  sensorfw::Pad* p = sensorfw::pad_of(pad);
+  models::sensorfw::Pad* p = models::sensorfw::pad_of(pad);
   int ret = 0;
   if (!p || !init || p->refuse) ret = -1;
   else if (p->reg.registered) ret = -EBUSY;
@@ -268,7 +268,7 @@ int DrvRegisterSensorDriverEx(u32 pad, camsensor_init_fn init, void* private_dat
 }
 
 int DrvRegisterSensorI2CSlaveID(u32 pad, u8 id) {
-  sensorfw::Pad* p = sensorfw::pad_of(pad);
+  models::sensorfw::Pad* p = models::sensorfw::pad_of(pad);
   if (p) p->reg.slave_id = id;
   record("DrvRegisterSensorI2CSlaveID(%u, 0x%02x) = %d", pad, id, p ? 0 : -1);
   return p ? 0 : -1;
@@ -276,7 +276,7 @@ int DrvRegisterSensorI2CSlaveID(u32 pad, u8 id) {
 
 // Forgets the registration: the framework keeps no pointer into the driver.
 int DrvSensorRelease(u32 pad) {
-  sensorfw::Pad* p = sensorfw::pad_of(pad);
+  models::sensorfw::Pad* p = models::sensorfw::pad_of(pad);
   int ret = p && p->reg.registered ? 0 : -ENOENT;
   if (!ret) {
     p->reg = {};

@@ -19,7 +19,7 @@ extern "C" {
 #include "camsensor.h"
 }
 
-namespace sensorfw {
+namespace models::sensorfw {
 
 constexpr unsigned kPads = CAMSENSOR_MAX_PADS;
 
@@ -88,6 +88,6 @@ struct Lines {
 };
 const Lines& lines(unsigned pad);
 
-}  // namespace sensorfw
+}  // namespace models::sensorfw
 
 #endif

@@ -23,6 +23,8 @@ int mn34229_test_write_table(struct camsensor_handle* handle, const struct reg_e
 
 namespace mn34229_test {
 
+namespace sensorfw = models::sensorfw;
+
 constexpr const char* kModule = "mn34229drv";
 constexpr uint32_t kLine30 = 29629;
 constexpr uint32_t kLine60 = 14800;

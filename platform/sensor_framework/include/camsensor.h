@@ -18,6 +18,9 @@
 
 #include <linux/types.h>
 
+/* The OS layer (CamOs*) comes with the framework interface. */
+#include "cam_os.h"
+
 #define CAMSENSOR_MAX_PADS		4
 #define CAMSENSOR_MODEL_NAME_LEN	32
 #define CAMSENSOR_RES_DESC_LEN		32
