@@ -1,6 +1,7 @@
-// startup_bench PROGRAM BASELINE [RUNS]
+// startup_bench PROGRAM BASELINE [RUNS] [QUERY_STRING]
 //
-// Compares the start-to-exit time of PROGRAM serving one "APC" request (as
+// Compares the start-to-exit time of PROGRAM serving one request, by
+// default "APC" (as
 // the web server starts it: CGI environment, standard output to a pipe-like
 // sink) with that of BASELINE. Runs alternate between the two so that
 // machine noise hits both alike; the medians and their ratio are printed,
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
@@ -67,13 +70,13 @@ double median(std::vector<double> v)
 int main(int argc, char **argv)
 {
 	if (argc < 3) {
-		std::fprintf(stderr, "usage: startup_bench PROGRAM BASELINE [RUNS]\n");
+		std::fprintf(stderr, "usage: startup_bench PROGRAM BASELINE [RUNS] [QUERY_STRING]\n");
 		return 2;
 	}
 	const int runs = argc > 3 ? std::atoi(argv[3]) : 2000;
 	char method[] = "REQUEST_METHOD=GET";
-	char query[] = "QUERY_STRING=cmd=%23APC&res=1";
-	char *const envp[] = {method, query, nullptr};
+	std::string query = std::string("QUERY_STRING=") + (argc > 4 ? argv[4] : "cmd=%23APC&res=1");
+	char *const envp[] = {method, query.data(), nullptr};
 
 	posix_spawn_file_actions_t actions;
 	posix_spawn_file_actions_init(&actions);
@@ -95,8 +98,10 @@ int main(int argc, char **argv)
 	const double pw = median(program_wall), bw = median(baseline_wall);
 	const double pc = median(program_cpu), bc = median(baseline_cpu);
 	std::printf("runs: %d each, alternating; medians\n", runs);
-	std::printf("%-10s wall %7.1f us  cpu %7.1f us\n", "ptz_cgi", pw, pc);
-	std::printf("%-10s wall %7.1f us  cpu %7.1f us\n", "trivial C", bw, bc);
-	std::printf("ratio ptz_cgi / trivial C: wall %.3f  cpu %.3f\n", pw / bw, pc / bc);
+	const char *program = std::strrchr(argv[1], '/') ? std::strrchr(argv[1], '/') + 1 : argv[1];
+	const char *baseline = std::strrchr(argv[2], '/') ? std::strrchr(argv[2], '/') + 1 : argv[2];
+	std::printf("%-22s wall %7.1f us  cpu %7.1f us\n", program, pw, pc);
+	std::printf("%-22s wall %7.1f us  cpu %7.1f us\n", baseline, bw, bc);
+	std::printf("ratio %s / %s: wall %.3f  cpu %.3f\n", program, baseline, pw / bw, pc / bc);
 	return 0;
 }

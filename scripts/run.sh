@@ -1,51 +1,89 @@
 #!/usr/bin/env bash
-# Builds ptz_cgi and serves example requests to a VISCA test server on
-# 127.0.0.1, showing what the controller gets and what the camera side
-# receives. The port file /tmp/viscaport.txt is put back as it was.
+# Serves the gateway like the camera does: builds ptz_cgi and the VISCA head
+# simulator, starts the simulator and lighttpd on 127.0.0.1, and prints the
+# URL with example requests. Ctrl-C stops both and puts /tmp/viscaport.txt
+# back as it was.
+#
+#   scripts/run.sh [--port N] [--once] [--timeout SECONDS] [-- visca_sim options]
+#     --port N       HTTP port on 127.0.0.1 (default 8080)
+#     --once         send the example requests, show the answers, and stop
+#     --timeout S    stop by itself after S seconds
+#   Options after -- go to the simulator, e.g. -- --mode silent or --delay 500.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+port=8080
+once=
+timeout=
+sim_args=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --port) port=$2; shift 2 ;;
+    --once) once=1; shift ;;
+    --timeout) timeout=$2; shift 2 ;;
+    --) shift; sim_args=("$@"); break ;;
+    *) sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2 ;;
+  esac
+done
+
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j2 --target ptz_cgi visca_test_server
-bin=$top/build/default/cgi
+cmake --build --preset default -j2 --target ptz_cgi visca_sim >/dev/null
+SERVE_SIM=$top/build/default/tools/visca_sim
+# shellcheck source=../tools/serve/serve.sh
+. tools/serve/serve.sh
 
-work=$(mktemp -d)
-port_file=/tmp/viscaport.txt
-saved=
-if [ -e "$port_file" ]; then
-  saved=$work/viscaport.saved
-  cp -p "$port_file" "$saved"
-fi
-server_pid=
+work=$(mktemp -d /tmp/ptz_serve.XXXXXX)
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  if [ -n "$saved" ]; then cp -p "$saved" "$port_file"; else rm -f "$port_file"; fi
+  trap - INT TERM EXIT
+  serve_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'echo; echo "stopping"; exit 0' INT TERM
 
-# The web server starts the CGI in the directory that holds cgi-bin/.
-mkdir "$work/www" "$work/www/cgi-bin"
-rm -f "$port_file"
-"$bin/visca_test_server" normal --port-file "$port_file" >"$work/server.log" &
-server_pid=$!
-for _ in $(seq 50); do [ -s "$port_file" ] && break; sleep 0.1; done
-head -n1 "$work/server.log"
+serve_prepare "$work" build/default/cgi/ptz_cgi
+serve_start_sim "$work" /tmp/viscaport.txt "${sim_args[@]}"
+serve_start_lighttpd "$work" "$port"
 
-serve() {
-  echo
-  echo "--- GET ?$1"
-  (cd "$work/www" && REQUEST_METHOD=GET QUERY_STRING=$1 "$bin/ptz_cgi" | sed -n l) || true
-  echo
-}
-serve 'cmd=%23PTS9950&res=1'
-serve 'cmd=%23PTS5050&res=1'
-serve 'cmd=%23Z75&res=1'
-serve 'cmd=%23APC&res=1'
+url=http://127.0.0.1:$port/cgi-bin/ptz_cgi
+examples=(
+  'cmd=%23PTS9950&res=1'   # pan right at speed 17
+  'cmd=%23PTS5050&res=1'   # stop, repeating the stored speeds
+  'cmd=%23Z75&res=1'       # zoom tele
+  'cmd=%23Z50&res=1'       # zoom stop
+  'cmd=%23APC80008000&res=1' # home
+  'cmd=%23APC&res=1'       # pan/tilt position query
+  'cmd=%23GZ&res=1'        # zoom position query
+)
+cat <<EOT
+
+The PTZ gateway is served at $url
+(working directory $work/gateway; speed memory in its cgi-bin/vv_ww.config)
+Try:
+EOT
+for q in "${examples[@]}"; do
+  echo "  curl '$url?$q'"
+done
 echo
-echo "--- speed memory cgi-bin/vv_ww.config: $(cat "$work/www/cgi-bin/vv_ww.config")"
-echo "--- datagrams the VISCA server received:"
-sleep 0.2
-tail -n +2 "$work/server.log"
+
+if [ -n "$once" ]; then
+  for q in "${examples[@]}"; do
+    echo "--- GET ?$q"
+    curl -sS --max-time 10 "$url?$q" | sed -n l
+    sleep 0.2
+  done
+  echo "--- speed memory: $(cat "$work/gateway/cgi-bin/vv_ww.config")"
+  exit 0
+fi
+
+echo "Each packet the simulator handles is logged below. Ctrl-C stops."
+sleep "${timeout:-infinity}" &
+timer=$!
+# Ends when the timer runs out or either server dies.
+wait -n "$timer" "$serve_lighttpd_pid" "$serve_sim_pid" || true
+kill "$timer" 2>/dev/null || true
+for pid in "$serve_lighttpd_pid" "$serve_sim_pid"; do
+  kill -0 "$pid" 2>/dev/null || { echo "run: a server stopped unexpectedly" >&2; exit 1; }
+done

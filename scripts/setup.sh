@@ -13,6 +13,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # Packages such as lighttpd would start a system service listening on all
+  # addresses; we only run our own instances on loopback, so keep services
+  # from starting during the install (Debian's policy-rc.d convention).
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' > "$policy" && chmod +x "$policy"
+    trap 'rm -f "$policy"' EXIT
+  fi
   apt-get -o DPkg::Lock::Timeout=900 update -qq
   apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
