@@ -111,7 +111,7 @@ if "${kmake[@]}" -j2 modules >"$tmp/kbuild.log" 2>&1 &&
       "extra/sar_adc.ko: extra/qvsys.ko" "extra/mn34229drv.ko: extra/sensor_framework.ko"; do
     grep -qx "$line" "$dep" || fail "installed modules: no '$line' in modules.dep"
   done
-  echo "devtools: modules cross-built for $KVER and installed: $(cut -d: -f1 "$dep" | xargs -n1 basename | tr '\n' ' ')"
+  echo "devtools: modules cross-built for $KVER and installed: $(cut -d: -f1 "$dep" | xargs -n1 basename | xargs)"
 else
   tail -n 30 "$tmp/kbuild.log" >&2
   fail "cross-building or installing the modules failed"
