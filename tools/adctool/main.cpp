@@ -1,6 +1,5 @@
 // sar-adc: raw readings of the SAR converter through /dev/sar.
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -8,11 +7,6 @@
 #include "adctool.h"
 
 namespace {
-
-void write_to(std::FILE* stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
 
 bool sleep_for(std::chrono::milliseconds interval) {
   const auto ms = interval.count();
@@ -28,9 +22,15 @@ bool sleep_for(std::chrono::milliseconds interval) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   adctool::Env env;
-  env.console.out = [](std::string_view text) { write_to(stdout, text); };
-  env.console.err = [](std::string_view text) { write_to(stderr, text); };
+  bool out_failed = false;
+  env.console = devtools::stdio_console(&out_failed);
   env.open = adctool::open_sar_device;
-  env.sleep = sleep_for;
-  return adctool::run(args, env);
+  // A reading that cannot be written ends an endless run.
+  env.sleep = [&out_failed](std::chrono::milliseconds ms) { return !out_failed && sleep_for(ms); };
+  const int status = adctool::run(args, env);
+  if (out_failed && status == devtools::kExitOk) {
+    env.console.err("sar-adc: cannot write the output\n");
+    return devtools::kExitFailed;
+  }
+  return status;
 }

@@ -30,10 +30,25 @@ std::optional<unsigned long> parse_number(std::string_view text, unsigned long m
   return value;
 }
 
-std::string hex_byte(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof(text), "0x%02x", value & 0xffu);
-  return text;
+std::string hex2(unsigned value) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  return {kDigits[(value >> 4) & 0xFU], kDigits[value & 0xFU]};
+}
+
+std::string hex_byte(unsigned value) { return "0x" + hex2(value); }
+
+Console stdio_console(bool* out_failed) {
+  Console c;
+  c.out = [out_failed](std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+      *out_failed = true;
+  };
+  // Nothing is left to tell about a failed error message.
+  c.err = [](std::string_view text) {
+    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    (void)std::fflush(stderr);
+  };
+  return c;
 }
 
 std::string error_text(int error) { return std::strerror(error); }

@@ -26,7 +26,13 @@ struct Console {
   std::function<void(std::string_view)> err;
 };
 
-// "0x5a"
+// The console of a program: standard output and error, flushed after every
+// piece. A failed write to standard output sets *out_failed, so that a tool
+// whose output was lost does not report success.
+Console stdio_console(bool* out_failed);
+
+// "5a" and "0x5a": the low byte of value in hexadecimal.
+std::string hex2(unsigned value);
 std::string hex_byte(unsigned value);
 
 // The text of an errno value, e.g. "Bad address".

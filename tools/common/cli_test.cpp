@@ -43,6 +43,8 @@ TEST(ParseNumber, AcceptsDecimalAndHexWithinTheLimit) {
 TEST(Format, HexByteAndErrorText) {
   EXPECT_EQ(hex_byte(0x5a), "0x5a");
   EXPECT_EQ(hex_byte(0), "0x00");
+  EXPECT_EQ(hex_byte(0x1ff), "0xff");
+  EXPECT_EQ(hex2(0xa), "0a");
   EXPECT_EQ(error_text(EFAULT), "Bad address");
 }
 

@@ -1,24 +1,19 @@
 // rjgt102-reg: register access to the slave behind /dev/rjgt102_i2c.
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "regtool.h"
 
-namespace {
-
-void write_to(std::FILE* stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   regtool::Env env;
-  env.console.out = [](std::string_view text) { write_to(stdout, text); };
-  env.console.err = [](std::string_view text) { write_to(stderr, text); };
+  bool out_failed = false;
+  env.console = devtools::stdio_console(&out_failed);
   env.open = regtool::open_reg_device;
-  return regtool::run(args, env);
+  const int status = regtool::run(args, env);
+  if (out_failed && status == devtools::kExitOk) {
+    env.console.err("rjgt102-reg: cannot write the output\n");
+    return devtools::kExitFailed;
+  }
+  return status;
 }

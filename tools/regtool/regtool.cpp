@@ -1,7 +1,6 @@
 #include "regtool.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -10,6 +9,7 @@
 namespace regtool {
 namespace {
 
+using devtools::hex2;
 using devtools::hex_byte;
 using devtools::kExitFailed;
 using devtools::kExitOk;
@@ -272,18 +272,18 @@ int run(const std::vector<std::string>& args, const Env& env) { return Tool(env)
 std::string format_table(const std::vector<uint8_t>& values, const std::vector<bool>& answered) {
   std::string out = "     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
   for (size_t row = 0; row < values.size(); row += 16) {
-    char cell[8];
-    std::snprintf(cell, sizeof(cell), "%02x:", static_cast<unsigned>(row & 0xff));
-    std::string hex = cell;
+    std::string hex = hex2(unsigned(row)) + ":";
     std::string ascii;
     for (size_t k = row; k < row + 16 && k < values.size(); ++k) {
       const bool ok = k >= answered.size() || answered[k];
-      std::snprintf(cell, sizeof(cell), " %02x", values[k]);
-      hex += ok ? cell : " XX";
+      hex += ok ? " " + hex2(values[k]) : " XX";
       const char c = static_cast<char>(values[k]);
       ascii += !ok ? 'X' : (values[k] >= 0x20 && values[k] < 0x7f ? c : '.');
     }
-    out += hex + "    " + ascii + "\n";
+    out += hex;
+    out += "    ";
+    out += ascii;
+    out += '\n';
   }
   return out;
 }
