@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the virtual board into build/board (or $BOARD_OUT): the device tree,
+# the kernel modules of board/modules.txt for ARMv7, the guest test program
+# and the initramfs. board/run.sh calls it; it can also run on its own.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
+out=${BOARD_OUT:-$top/build/board}
+
+bash "$top/scripts/kernel/prepare.sh"
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+
+mkdir -p "$out/kmod"
+
+# up_to_date TARGET INPUT...: TARGET exists and no input file is newer.
+up_to_date() {
+  local target=$1
+  shift
+  [ -e "$target" ] && [ -z "$(find "$@" -newer "$target" -print -quit)" ]
+}
+bash "$here/mkdtb.sh" "$out/board.dtb"
+
+# The sensor driver's Kbuild finds the framework headers through this when it
+# is built from a copy outside the tree.
+export SENSOR_FRAMEWORK_INC=$top/platform/sensor_framework/include
+
+# Modules: a missing source folder is reported here and fails its load check
+# in the guest; a module that does not build fails the build.
+grep -v '^#' "$here/modules.txt" | while read -r name src deps _when _params; do
+  [ -n "$name" ] || continue
+  if [ ! -f "$top/$src/Kbuild" ]; then
+    echo "board: $src is missing: $name is not built" >&2
+    rm -rf "${out:?}/kmod/$name"
+    continue
+  fi
+  extra=()
+  inputs=("$top/$src" "$top/include/uapi" "$KCACHE/env.sh")
+  for dep in ${deps//,/ }; do
+    [ "$dep" = - ] && continue
+    extra+=(--extra-symbols "$out/kmod/$dep/Module.symvers")
+    inputs+=("$out/kmod/$dep/Module.symvers")
+  done
+  if up_to_date "$out/kmod/$name/$name.ko" "${inputs[@]}"; then
+    continue
+  fi
+  # The kmod test stage builds the drivers from the same sources in the same
+  # way: take its module when it is current.
+  kmod_stage=$top/build/kmod/arm/$(basename "$src")
+  if up_to_date "$kmod_stage/$name.ko" "${inputs[@]}"; then
+    rm -rf "${out:?}/kmod/$name"
+    cp -a "$kmod_stage" "$out/kmod/$name"
+    continue
+  fi
+  echo "board: building $name"
+  bash "$top/scripts/kernel/build-module.sh" --arch arm "${extra[@]}" "$top/$src" "$out/kmod/$name" >/dev/null
+done
+
+if ! up_to_date "$out/board_check" "$here/guest" "$top/include/uapi"; then
+  echo "board: building the guest test program"
+  arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \
+    -I"$top/include/uapi" -o "$out/board_check" "$here"/guest/*.cpp
+fi
+
+bash "$here/mkinitramfs.sh" "$out"

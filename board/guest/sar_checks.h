@@ -1,0 +1,14 @@
+#pragma once
+
+namespace board {
+
+class Checks;
+
+// sar_adc's device node, ioctls and attributes against the converter model.
+void run_sar_checks(Checks& c);
+// Unbind and bind of the platform device.
+void run_sar_rebind_checks(Checks& c);
+// One init and read, after the module was loaded again.
+void run_sar_smoke(Checks& c);
+
+} // namespace board

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Packs the board's initramfs from what board/build.sh left in OUT:
+# busybox, /init, the modules of board/modules.txt and the guest test program.
+#
+#   board/mkinitramfs.sh OUT     (writes OUT/initramfs.cpio.gz)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+out=${1:?usage: $0 OUT}
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+
+root=$out/initramfs
+rm -rf "$root"
+mkdir -p "$root"/{bin,dev,proc,sys,tmp,etc/board,lib/modules/board}
+
+cp "$BUSYBOX_ARM" "$root/bin/busybox"
+for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
+  [ "$applet" = busybox ] || ln -s busybox "$root/bin/$applet"
+done
+install -m 0755 "$here/init" "$root/init"
+install -m 0755 "$out/board_check" "$root/bin/board_check"
+cp "$here/motd" "$root/etc/board/motd"
+# The sensor's initialisation tables, shared with the host bench's tests.
+cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/null || true
+
+# NAME PARAMS of the modules /init loads, in load order.
+grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >"$root/etc/board/modules"
+for name in $(grep -v '^#' "$here/modules.txt" | awk 'NF { print $1 }'); do
+  ko=$out/kmod/$name/$name.ko
+  [ ! -f "$ko" ] || cp "$ko" "$root/lib/modules/board/"
+done
+
+(cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) | gzip -1 >"$out/initramfs.cpio.gz"
