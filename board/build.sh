@@ -62,4 +62,17 @@ if ! up_to_date "$out/board_check" "$here/guest" "$top/include/uapi"; then
     -I"$top/include/uapi" -o "$out/board_check" "$here"/guest/*.cpp
 fi
 
+# The device tools, cross-built static as the tools' own build does for a
+# board, from their sources without the tests.
+for tool in regtool:rjgt102-reg adctool:sar-adc; do
+  dir=$top/tools/${tool%%:*}
+  bin=$out/${tool#*:}
+  if ! up_to_date "$bin" "$dir" "$top/tools/common" "$top/include/uapi"; then
+    echo "board: building ${tool#*:}"
+    arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \
+      -I"$top/include/uapi" -I"$top/tools/common" -I"$dir" -o "$bin" \
+      "$top/tools/common/cli.cpp" "$dir"/*.cpp
+  fi
+done
+
 bash "$here/mkinitramfs.sh" "$out"

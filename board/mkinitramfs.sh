@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the board's initramfs from what board/build.sh left in OUT:
-# busybox, /init, the modules of board/modules.txt and the guest test program.
+# busybox, /init, the modules of board/modules.txt, the guest test program
+# and the device tools.
 #
 #   board/mkinitramfs.sh OUT     (writes OUT/initramfs.cpio.gz)
 set -euo pipefail
@@ -19,6 +20,7 @@ for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
 done
 install -m 0755 "$here/init" "$root/init"
 install -m 0755 "$out/board_check" "$root/bin/board_check"
+install -m 0755 "$out/rjgt102-reg" "$out/sar-adc" "$root/bin/"
 cp "$here/motd" "$root/etc/board/motd"
 # The sensor's initialisation tables, shared with the host bench's tests.
 cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/null || true

@@ -2,7 +2,7 @@
 // loaded modules through their device nodes, sysfs and the test models'
 // debugfs files, printing a PASS or FAIL line per check.
 //
-//   board_check GROUP     GROUP: i2c, sar, sar-rebind, sensor, smoke
+//   board_check GROUP     GROUP: i2c, sar, sar-rebind, sensor, smoke, tools
 //
 // Exits 0 when every check of the group passed, 1 otherwise, 2 on usage.
 
@@ -13,6 +13,7 @@
 #include "i2c_checks.h"
 #include "sar_checks.h"
 #include "sensor_checks.h"
+#include "tool_checks.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ constexpr Group kGroups[] = {
     {"sar-rebind", board::run_sar_rebind_checks},
     {"sensor", board::run_sensor_checks},
     {"smoke", run_smoke},
+    {"tools", board::run_tool_checks},
 };
 
 } // namespace
@@ -49,6 +51,6 @@ int main(int argc, char** argv)
             }
         }
     }
-    std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sensor|smoke\n");
+    std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sensor|smoke|tools\n");
     return 2;
 }

@@ -91,9 +91,9 @@ bool SensorFramework::reset_registers(int pad) const
     return write_text(pad_path(pad, "regs"), "reset\n") == 0;
 }
 
-bool SensorFramework::set_faults(int pad, std::string_view spec) const
+bool SensorFramework::set_faults(int pad, std::string_view faults) const
 {
-    return write_text(pad_path(pad, "faults"), std::string(spec) + "\n") == 0;
+    return write_text(pad_path(pad, "faults"), std::string(faults) + "\n") == 0;
 }
 
 std::map<std::string, std::string> SensorFramework::info(int pad) const

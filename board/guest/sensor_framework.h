@@ -36,7 +36,7 @@ public:
     std::map<std::uint16_t, std::uint8_t> registers(int pad) const;
     std::optional<std::uint8_t> reg(int pad, std::uint16_t address) const;
     bool reset_registers(int pad) const;
-    bool set_faults(int pad, std::string_view spec) const;
+    bool set_faults(int pad, std::string_view faults) const;
 
     // "key value" lines of the pad's info file.
     std::map<std::string, std::string> info(int pad) const;

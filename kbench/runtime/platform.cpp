@@ -119,14 +119,14 @@ void try_bind(Dev& d) {
 
 }  // namespace
 
-platform_device* add(const Spec& spec) {
+platform_device* add(const DeviceDesc& desc) {
   auto d = std::make_unique<Dev>();
-  d->name = spec.name;
-  if (spec.of_node) {
+  d->name = desc.name;
+  if (desc.of_node) {
     d->node = std::make_unique<device_node>();
-    d->node->node = *spec.of_node;
+    d->node->node = *desc.of_node;
   }
-  for (const Mem& m : spec.mem) {
+  for (const Mem& m : desc.mem) {
     resource r{};
     r.start = m.start;
     r.end = m.start + m.size - 1;
@@ -140,7 +140,7 @@ platform_device* add(const Spec& spec) {
   d->pdev.resource = d->res.empty() ? nullptr : d->res.data();
   d->pdev.dev.init_name = d->name.c_str();
   d->pdev.dev.of_node = d->node.get();
-  d->pdev.dev.devt = spec.devt;
+  d->pdev.dev.devt = desc.devt;
   Dev& ref = *d;
   model().devices.push_back(std::move(d));
   try_bind(ref);

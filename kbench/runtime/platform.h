@@ -28,7 +28,7 @@ struct Mem {
   uint64_t size;
 };
 
-struct Spec {
+struct DeviceDesc {
   std::string name;             // platform device name
   std::optional<Node> of_node;  // none: a device without device-tree node
   std::vector<Mem> mem;         // IORESOURCE_MEM resources, by index
@@ -37,7 +37,7 @@ struct Spec {
 
 // Registers a device (binding it when a registered driver matches). The
 // device lives until remove() or reset().
-platform_device* add(const Spec& spec);
+platform_device* add(const DeviceDesc& desc);
 // Unbinds (if bound) and unregisters the device.
 void remove(platform_device* pdev);
 

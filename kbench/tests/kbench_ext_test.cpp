@@ -38,8 +38,8 @@ bool violated(const std::string& what) {
 TEST_F(Ext, ClockCountsMustStayBalanced) {
   kb::clk::add("osc");
   kb::clk::add("mux", {"osc", "pll"}, 1);
-  kb::platform::Spec spec{"dev", kb::platform::Node{"dev", {"x,y"}, {"mux", "missing"}}, {}, 0};
-  platform_device* pdev = kb::platform::add(spec);
+  kb::platform::DeviceDesc desc{"dev", kb::platform::Node{"dev", {"x,y"}, {"mux", "missing"}}, {}, 0};
+  platform_device* pdev = kb::platform::add(desc);
   device_node* np = pdev->dev.of_node;
   EXPECT_EQ(PTR_ERR(of_clk_get(np, 1)), -EPROBE_DEFER);  // provider not there
   EXPECT_EQ(PTR_ERR(of_clk_get(np, 2)), -ENOENT);
@@ -69,8 +69,8 @@ TEST_F(Ext, ClockCountsMustStayBalanced) {
 
 TEST_F(Ext, SleepingClockCallsInAtomicContextAreViolations) {
   kb::clk::add("osc");
-  kb::platform::Spec spec{"dev", kb::platform::Node{"dev", {}, {"osc"}}, {}, 0};
-  platform_device* pdev = kb::platform::add(spec);
+  kb::platform::DeviceDesc desc{"dev", kb::platform::Node{"dev", {}, {"osc"}}, {}, 0};
+  platform_device* pdev = kb::platform::add(desc);
   struct clk* c = of_clk_get(pdev->dev.of_node, 0);
   DEFINE_SPINLOCK(lock);
   unsigned long flags;
@@ -114,8 +114,8 @@ TEST_F(Ext, RegisterAccessesReachTheModelAndStaleOnesAreCaught) {
 }
 
 TEST_F(Ext, ManagedMappingsClaimTheirRegionUntilReleased) {
-  kb::platform::Spec spec{"dev", std::nullopt, {{0x40000000, 0x1000}, {0x40000800, 0x100}}, 0};
-  platform_device* pdev = kb::platform::add(spec);
+  kb::platform::DeviceDesc desc{"dev", std::nullopt, {{0x40000000, 0x1000}, {0x40000800, 0x100}}, 0};
+  platform_device* pdev = kb::platform::add(desc);
   resource io{0, 0xff, "io", IORESOURCE_IO};
   EXPECT_EQ(PTR_ERR(devm_ioremap_resource(&pdev->dev, nullptr)), -EINVAL);
   EXPECT_EQ(PTR_ERR(devm_ioremap_resource(&pdev->dev, &io)), -EINVAL);

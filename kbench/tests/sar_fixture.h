@@ -36,12 +36,12 @@ constexpr const char* kUnknown = "ioctl: unknown command\n";
 // The board as the device tree describes it: converter at kBase, its
 // clock "sar_clk" muxed between "osc" (parent 0) and "pll", running from
 // "pll" until the driver picks parent 0.
-inline kb::platform::Spec board_spec() {
-  kb::platform::Spec spec;
-  spec.name = "1f002000.sar";
-  spec.of_node = kb::platform::Node{"sar@1f002000", {"qrvn,tessel-sar"}, {"sar_clk"}};
-  spec.mem = {{kBase, 0x1000}};
-  return spec;
+inline kb::platform::DeviceDesc board_spec() {
+  kb::platform::DeviceDesc desc;
+  desc.name = "1f002000.sar";
+  desc.of_node = kb::platform::Node{"sar@1f002000", {"qrvn,tessel-sar"}, {"sar_clk"}};
+  desc.mem = {{kBase, 0x1000}};
+  return desc;
 }
 
 class SarTest : public ::testing::Test {
@@ -67,15 +67,15 @@ class SarTest : public ::testing::Test {
   }
 
   // Adds the device and loads the driver, which binds to it.
-  platform_device* bind(const kb::platform::Spec& spec = board_spec()) {
-    platform_device* pdev = kb::platform::add(spec);
+  platform_device* bind(const kb::platform::DeviceDesc& desc = board_spec()) {
+    platform_device* pdev = kb::platform::add(desc);
     EXPECT_EQ(kb::load("sar_adc"), 0);
     return pdev;
   }
 
   // Binds and checks that the probe succeeded; clears the access record.
-  platform_device* bind_ok(const kb::platform::Spec& spec = board_spec()) {
-    platform_device* pdev = bind(spec);
+  platform_device* bind_ok(const kb::platform::DeviceDesc& desc = board_spec()) {
+    platform_device* pdev = bind(desc);
     EXPECT_EQ(kb::platform::probe_result(pdev), 0);
     kb::mmio::clear();
     kb::clear_log();

@@ -24,9 +24,9 @@ class SarRegisterTest : public SarTest {
   void SetUp() override {
     SarTest::SetUp();
     kb::mmio::attach(kWordsBase, 0x1000, &bus);
-    kb::platform::Spec spec = board_spec();
-    spec.mem = {{kWordsBase, 0x1000}};
-    bind_ok(spec);
+    kb::platform::DeviceDesc desc = board_spec();
+    desc.mem = {{kWordsBase, 0x1000}};
+    bind_ok(desc);
   }
   BusWords bus;
 };

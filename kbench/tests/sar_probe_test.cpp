@@ -86,7 +86,7 @@ TEST_F(SarTest, RebindStartsAfresh) {
 
 TEST_F(SarTest, SecondConverterIsRefused) {
   bind_ok();
-  kb::platform::Spec second = board_spec();
+  kb::platform::DeviceDesc second = board_spec();
   second.name = "1f003000.sar";
   second.mem = {{kBase + 0x1000, 0x1000}};
   platform_device* pdev = kb::platform::add(second);
@@ -98,9 +98,9 @@ TEST_F(SarTest, SecondConverterIsRefused) {
 }
 
 TEST_F(SarTest, WithoutClockSuspendOnlyForgetsTheInitialisation) {
-  kb::platform::Spec spec = board_spec();
-  spec.of_node->clocks.clear();
-  platform_device* pdev = bind_ok(spec);
+  kb::platform::DeviceDesc desc = board_spec();
+  desc.of_node->clocks.clear();
+  platform_device* pdev = bind_ok(desc);
   qv_sar_hw_init();
   EXPECT_EQ(kb::platform::suspend(pdev), 0);
   EXPECT_EQ(kb::platform::resume(pdev), 0);
@@ -124,9 +124,9 @@ TEST_F(SarTest, SuspendAndResumeSwitchTheClockOnly) {
 
 TEST_F(SarTest, ClockWithoutParentZeroRunsAsItIs) {
   kb::clk::add("fixed");
-  kb::platform::Spec spec = board_spec();
-  spec.of_node->clocks = {"fixed"};
-  bind_ok(spec);
+  kb::platform::DeviceDesc desc = board_spec();
+  desc.of_node->clocks = {"fixed"};
+  bind_ok(desc);
   EXPECT_EQ(kb::clk::events(), (Events{"get fixed", "prepare fixed", "enable fixed"}));
   kb::unload("sar_adc");
   EXPECT_EQ(kb::clk::state("fixed").enable_count, 0u);
@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
 // error and leaves nothing behind, not even a register access.
 struct ProbeFailure {
   const char* what;
-  std::function<void(kb::platform::Spec&)> arrange;
+  std::function<void(kb::platform::DeviceDesc&)> arrange;
   int result;
 };
 
@@ -212,9 +212,9 @@ class SarProbeFailureTest : public SarTest, public testing::WithParamInterface<P
 
 TEST_P(SarProbeFailureTest, FailsCleanly) {
   const ProbeFailure& c = GetParam();
-  kb::platform::Spec spec = board_spec();
-  c.arrange(spec);
-  platform_device* pdev = bind(spec);
+  kb::platform::DeviceDesc desc = board_spec();
+  c.arrange(desc);
+  platform_device* pdev = bind(desc);
   EXPECT_EQ(kb::platform::probe_result(pdev), c.result);
   EXPECT_FALSE(kb::platform::bound(pdev));
   EXPECT_TRUE(kb::clk::events().empty());
@@ -229,9 +229,9 @@ TEST_P(SarProbeFailureTest, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Probe, SarProbeFailureTest,
     testing::Values(
-        ProbeFailure{"no_memory_resource", [](kb::platform::Spec& s) { s.mem.clear(); }, -ENODEV},
-        ProbeFailure{"record_allocation", [](kb::platform::Spec&) { kb::mem::fail_nth(1); }, -ENOMEM},
-        ProbeFailure{"mapping", [](kb::platform::Spec&) { kb::mmio::fail_next_ioremap(); }, -ENOMEM}),
+        ProbeFailure{"no_memory_resource", [](kb::platform::DeviceDesc& s) { s.mem.clear(); }, -ENODEV},
+        ProbeFailure{"record_allocation", [](kb::platform::DeviceDesc&) { kb::mem::fail_nth(1); }, -ENOMEM},
+        ProbeFailure{"mapping", [](kb::platform::DeviceDesc&) { kb::mmio::fail_next_ioremap(); }, -ENOMEM}),
     [](const testing::TestParamInfo<ProbeFailure>& info) { return std::string(info.param.what); });
 
 TEST_F(SarTest, MiscRegistrationFailureKeepsSysfsAndIsNotDeregistered) {
@@ -274,14 +274,14 @@ TEST_F(SarTest, ModuleDeclaresLicenceDescriptionAndPlatformAlias) {
 }
 
 TEST_F(SarTest, BindsByCompatibleNotByNodeName) {
-  kb::platform::Spec spec = board_spec();
-  spec.of_node->compatible = {"qrvn,tessel-adc"};
-  platform_device* pdev = bind(spec);
+  kb::platform::DeviceDesc desc = board_spec();
+  desc.of_node->compatible = {"qrvn,tessel-adc"};
+  platform_device* pdev = bind(desc);
   EXPECT_FALSE(kb::platform::probe_result(pdev).has_value());
-  spec.of_node->compatible = {"vendor,board-sar", "qrvn,tessel-sar"};
-  spec.name = "1f002000.sar2";
+  desc.of_node->compatible = {"vendor,board-sar", "qrvn,tessel-sar"};
+  desc.name = "1f002000.sar2";
   kb::platform::remove(pdev);
-  EXPECT_EQ(kb::platform::probe_result(kb::platform::add(spec)), 0);
+  EXPECT_EQ(kb::platform::probe_result(kb::platform::add(desc)), 0);
 }
 
 }  // namespace

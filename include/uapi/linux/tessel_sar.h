@@ -33,4 +33,10 @@ struct sar_ioctl_data {
 	__s32 value;
 };
 
+/* The driver checks the size with BUILD_BUG_ON; C++ users check it here. */
+#ifdef __cplusplus
+static_assert(sizeof(struct sar_ioctl_data) == 8,
+	      "struct sar_ioctl_data must be 8 bytes");
+#endif
+
 #endif /* _UAPI_LINUX_TESSEL_SAR_H */

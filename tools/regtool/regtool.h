@@ -1,0 +1,33 @@
+// rjgt102-reg: reads, writes and dumps the registers of the slave behind
+// /dev/rjgt102_i2c, in the manner of i2cget, i2cset and i2cdump.
+#ifndef TOOLS_REGTOOL_REGTOOL_H
+#define TOOLS_REGTOOL_REGTOOL_H
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "reg_device.h"
+
+namespace regtool {
+
+constexpr char kDefaultDevice[] = "/dev/rjgt102_i2c";
+
+struct Env {
+  devtools::Console console;
+  // Opens a device node; null with error set when it cannot.
+  std::function<std::unique_ptr<RegDevice>(const std::string& path, int& error)> open;
+};
+
+// Runs one command line (without the program name); returns the exit status.
+int run(const std::vector<std::string>& args, const Env& env);
+
+// The register table of a dump: 16 registers a line, with an ASCII column.
+// Registers that did not answer show as XX.
+std::string format_table(const std::vector<uint8_t>& values, const std::vector<bool>& answered);
+
+}  // namespace regtool
+
+#endif
