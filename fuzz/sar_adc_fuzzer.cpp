@@ -117,12 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // would slow fuzzing a hundredfold; the bench tests cover it.
   adc.set_busy_reads(in.below(8));
 
-  kb::platform::Spec spec;
-  spec.name = "1f002000.sar";
-  spec.of_node = kb::platform::Node{"sar@1f002000", {"qrvn,tessel-sar"}, {"sar_clk"}};
-  spec.mem = {{kBase, 0x1000}};
+  kb::platform::DeviceDesc desc;
+  desc.name = "1f002000.sar";
+  desc.of_node = kb::platform::Node{"sar@1f002000", {"qrvn,tessel-sar"}, {"sar_clk"}};
+  desc.mem = {{kBase, 0x1000}};
   check(kb::load("qvsys") == 0, "qvsys load");
-  platform_device* pdev = kb::platform::add(spec);
+  platform_device* pdev = kb::platform::add(desc);
   check(kb::load("sar_adc") == 0 && kb::platform::probe_result(pdev) == 0, "bind");
   device* dev = kb::sysfs::find("qvsys", "sar");
   check(dev != nullptr, "class device");
