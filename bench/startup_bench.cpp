@@ -73,7 +73,7 @@ int main(int argc, char **argv)
 		std::fprintf(stderr, "usage: startup_bench PROGRAM BASELINE [RUNS] [QUERY_STRING]\n");
 		return 2;
 	}
-	const int runs = argc > 3 ? std::atoi(argv[3]) : 2000;
+	const int runs = argc > 3 ? static_cast<int>(std::strtol(argv[3], nullptr, 10)) : 2000;
 	char method[] = "REQUEST_METHOD=GET";
 	std::string query = std::string("QUERY_STRING=") + (argc > 4 ? argv[4] : "cmd=%23APC&res=1");
 	char *const envp[] = {method, query.data(), nullptr};

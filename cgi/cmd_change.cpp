@@ -1,5 +1,6 @@
 #include "cmd_change.h"
 
+#include "process.h"
 #include "semaphore.h"
 
 #include <algorithm>
@@ -158,7 +159,8 @@ const char *control_cmd_change(const char *text, int count, int position)
 	const std::size_t start = strnlen(text, static_cast<std::size_t>(position));
 	std::strncpy(arg, text + start,
 		     std::min(static_cast<std::size_t>(count), sizeof(arg) - 1));
-	const int v = std::atoi(arg);
+	// Text that is no number is speed 0, an invalid class: no error to report.
+	const int v = std::atoi(arg); // NOLINT(cert-err34-c)
 	const int cls = judge_orientation(v);
 
 	if (cls >= kClassUpRight && cls <= kClassUp) {
@@ -206,39 +208,68 @@ const char *vmixcmd_to_viscacmd(const char *command, int selector)
 
 namespace {
 
+class system_speed_memory final : public speed_memory_io {
+public:
+	void lock() override
+	{
+		sem_create_or_open();
+		semaphore_p();
+	}
+	int unlock() override
+	{
+		semaphore_v();
+		return close_sem();
+	}
+	int open(const char *path, int flags, unsigned mode) override
+	{
+		return ::open(path, flags, mode);
+	}
+	long read(int fd, char *buffer, std::size_t size) override
+	{
+		return ::read(fd, buffer, size);
+	}
+	long write(int fd, const char *text, std::size_t length) override
+	{
+		return ::write(fd, text, length);
+	}
+	void close(int fd) override { ::close(fd); }
+};
+
+system_speed_memory s_system_io;
+speed_memory_io *s_io = &s_system_io;
+
 // Store failures end the process, but never with the lock held.
 [[noreturn]] void store_failed(int fd)
 {
 	std::perror("write");
 	if (fd >= 0)
-		close(fd);
-	semaphore_v();
-	close_sem();
-	std::exit(1);
+		s_io->close(fd);
+	s_io->unlock();
+	end_process(1);
 }
 
 } // namespace
 
+void set_speed_memory_io(speed_memory_io *io) { s_io = io ? io : &s_system_io; }
+
 int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width)
 {
-	sem_create_or_open();
-	semaphore_p();
+	s_io->lock();
 	if (flag) {
-		const int fd = open(kSpeedMemoryPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+		const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
 		if (fd < 0)
 			store_failed(fd);
 		char text[kIntTextSize] = {};
 		const int len = int_to_str(value, text, width);
-		if (write(fd, text, static_cast<std::size_t>(len)) != len)
+		if (s_io->write(fd, text, static_cast<std::size_t>(len)) != len)
 			store_failed(fd);
-		close(fd);
+		s_io->close(fd);
 	} else {
-		const int fd = open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC);
+		const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
 		if (fd >= 0) {
-			(void)!read(fd, buffer, static_cast<std::size_t>(width));
-			close(fd);
+			(void)s_io->read(fd, buffer, static_cast<std::size_t>(width));
+			s_io->close(fd);
 		}
 	}
-	semaphore_v();
-	return close_sem();
+	return s_io->unlock();
 }

@@ -2,6 +2,8 @@
 // the speed memory that lets a stop command repeat the last pan/tilt speeds.
 #pragma once
 
+#include <cstddef>
+
 // Movement classes of a speed value (see judge_orientation).
 enum movement_class : int {
 	kClassInvalid = -1,
@@ -53,3 +55,24 @@ inline constexpr int kIntTextSize = 16;
 // process lock. Returns close_sem's result; every store failure ends the
 // process with status 1.
 int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width);
+
+// The lock and file access behind the speed memory. The program uses the
+// process lock and the file system; tests and the fuzzer put their own in
+// place so that a request runs in-process.
+class speed_memory_io {
+public:
+	virtual void lock() = 0;
+	// Returns close_sem's result.
+	virtual int unlock() = 0;
+	// A descriptor, or -1 with errno set.
+	virtual int open(const char *path, int flags, unsigned mode) = 0;
+	virtual long read(int fd, char *buffer, std::size_t size) = 0;
+	virtual long write(int fd, const char *text, std::size_t length) = 0;
+	virtual void close(int fd) = 0;
+
+protected:
+	~speed_memory_io() = default;
+};
+
+// Null restores the process lock and the file system.
+void set_speed_memory_io(speed_memory_io *io);

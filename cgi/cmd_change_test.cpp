@@ -1,7 +1,11 @@
 #include "cmd_change.h"
 
+#include "process.h"
+
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -70,6 +74,104 @@ TEST(ViscaPackCmd, JoinsPartsWithinItsBuffer)
 	EXPECT_STREQ(visca_pack_cmd(nullptr, 0, "ab", nullptr, 0, 0), "ab");
 	const std::string long_text(200, 'x');
 	EXPECT_EQ(std::strlen(visca_pack_cmd("81", 0, long_text.c_str(), "00", 0, 0)), 49u);
+}
+
+// The speed memory through its seam: what is stored and loaded, and that
+// every way out, the failures that end the request included, gives the lock
+// back and closes the file.
+class memory_fake final : public speed_memory_io {
+public:
+	std::string stored;
+	bool refuse_open = false;
+	bool short_write = false;
+	int held = 0;
+	int open_files = 0;
+
+	void lock() override { ++held; }
+	int unlock() override
+	{
+		--held;
+		return 0;
+	}
+	int open(const char *, int, unsigned) override
+	{
+		if (refuse_open)
+			return -1;
+		++open_files;
+		return 3;
+	}
+	long read(int, char *buffer, std::size_t size) override
+	{
+		const std::size_t n = std::min(size, stored.size());
+		stored.copy(buffer, n);
+		return static_cast<long>(n);
+	}
+	long write(int, const char *text, std::size_t length) override
+	{
+		if (short_write)
+			return static_cast<long>(length) - 1;
+		stored.assign(text, length);
+		return static_cast<long>(length);
+	}
+	void close(int) override { --open_files; }
+};
+
+struct request_ended {
+	int status;
+};
+
+[[noreturn]] void throw_end(int status) { throw request_ended{status}; }
+
+class SpeedMemory : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		set_speed_memory_io(&memory);
+		set_process_ender(&throw_end);
+	}
+	void TearDown() override
+	{
+		set_process_ender(nullptr);
+		set_speed_memory_io(nullptr);
+		EXPECT_EQ(memory.held, 0);
+		EXPECT_EQ(memory.open_files, 0);
+	}
+	// The exit status the store ended the request with, or -1.
+	int store(int value)
+	{
+		try {
+			VV_WW_from_or_to_file(value, 1, nullptr, 4);
+		} catch (const request_ended &e) {
+			return e.status;
+		}
+		return -1;
+	}
+	memory_fake memory;
+};
+
+TEST_F(SpeedMemory, StoresFourDigitsAndLoadsThemBack)
+{
+	EXPECT_EQ(store(110), -1);
+	EXPECT_EQ(memory.stored, "0110");
+	char loaded[kIntTextSize] = {};
+	EXPECT_EQ(VV_WW_from_or_to_file(0, 0, loaded, 4), 0);
+	EXPECT_STREQ(loaded, "0110");
+}
+
+TEST_F(SpeedMemory, FailedStoresEndTheRequestWithTheLockGivenBack)
+{
+	memory.refuse_open = true;
+	EXPECT_EQ(store(1710), 1);
+	memory.refuse_open = false;
+	memory.short_write = true;
+	EXPECT_EQ(store(1710), 1);
+	EXPECT_EQ(memory.stored, "");
+}
+
+TEST_F(SpeedMemory, StopWithoutStoredSpeedsRepeatsNone)
+{
+	memory.refuse_open = true;
+	EXPECT_STREQ(vmixcmd_to_viscacmd("PTS5050", kSelectPanTilt), "810106010303");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "cmd_change.h"
 #include "output.h"
+#include "process.h"
 #include "socket.h"
 
 #include <algorithm>
@@ -101,7 +102,7 @@ void response(const char *body, int length)
 	auto *record = static_cast<reply_record *>(std::malloc(sizeof(reply_record)));
 	if (!record) {
 		std::perror("malloc");
-		std::exit(0);
+		end_process(0);
 	}
 	record->status = "Status:200";
 	record->content_type = "Content-type:Text/plain";

@@ -1,5 +1,7 @@
 #include "semaphore.h"
 
+#include "process.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +31,7 @@ namespace {
 
 int s_lock_fd = -1;
 
-[[noreturn]] void lock_failed() { std::exit(1); }
+[[noreturn]] void lock_failed() { end_process(1); }
 
 int open_lock_file()
 {

@@ -1,6 +1,7 @@
 #include "socket.h"
 
 #include "output.h"
+#include "process.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -48,7 +49,7 @@ long long now_ms()
 }
 
 // Waits until a datagram is readable or timeout_ms has passed.
-bool wait_readable(int fd, int timeout_ms)
+bool poll_readable(int fd, int timeout_ms)
 {
 	pollfd p{fd, POLLIN, 0};
 	const long long deadline = now_ms() + timeout_ms;
@@ -64,7 +65,31 @@ bool wait_readable(int fd, int timeout_ms)
 	}
 }
 
+class udp_transport final : public visca_transport {
+public:
+	int open() override { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+	void send(int fd, const unsigned char *packet, std::size_t length, const sockaddr *address,
+		  socklen_t address_length) override
+	{
+		(void)sendto(fd, packet, length, 0, address, address_length);
+	}
+	bool wait_readable(int fd, int timeout_ms) override { return poll_readable(fd, timeout_ms); }
+	long receive(int fd, unsigned char *buffer, std::size_t size) override
+	{
+		return recvfrom(fd, buffer, size, 0, nullptr, nullptr);
+	}
+	void close(int fd) override { ::close(fd); }
+};
+
+udp_transport s_udp;
+visca_transport *s_transport = &s_udp;
+
 } // namespace
+
+void set_visca_transport(visca_transport *transport)
+{
+	s_transport = transport ? transport : &s_udp;
+}
 
 int chara_to_decimalism(char character)
 {
@@ -115,20 +140,20 @@ void cmd_send_to_server(int socket, const unsigned char *packet, int packet_leng
 			const sockaddr *address, socklen_t address_length, int flag)
 {
 	unsigned char reply[kPacketSize] = {};
-	(void)sendto(socket, packet, static_cast<std::size_t>(packet_length), 0, address,
-		     address_length);
+	s_transport->send(socket, packet, static_cast<std::size_t>(packet_length), address,
+			  address_length);
 
 	const long long deadline = now_ms() + kExchangeBudgetMs;
 	const int awaited = flag ? 1 : 2;
 	for (int i = 0; i < awaited; ++i) {
 		const long long left = deadline - now_ms();
 		const int wait = static_cast<int>(left < kReplyTimeoutMs ? left : kReplyTimeoutMs);
-		if (wait <= 0 || !wait_readable(socket, wait)) {
+		if (wait <= 0 || !s_transport->wait_readable(socket, wait)) {
 			std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server timed out\n",
 				     i + 1, awaited);
 			return;
 		}
-		const ssize_t got = recvfrom(socket, reply, sizeof(reply), 0, nullptr, nullptr);
+		const long got = s_transport->receive(socket, reply, sizeof(reply));
 		unpack_cmd(reply, got > 0 ? static_cast<std::size_t>(got) : 0);
 	}
 }
@@ -137,10 +162,10 @@ void udp_socket(const char *text)
 {
 	look_up_port();
 
-	const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+	const int fd = s_transport->open();
 	if (fd < 0) {
 		std::perror("socket");
-		std::exit(1);
+		end_process(1);
 	}
 
 	sockaddr_in address{};
@@ -159,7 +184,7 @@ void udp_socket(const char *text)
 		cmd_send_to_server(fd, packet, length, to, sizeof(address), 0);
 		break;
 	default:
-		std::exit(0);
+		end_process(0);
 	}
-	close(fd);
+	s_transport->close(fd);
 }

@@ -16,6 +16,27 @@ inline constexpr std::size_t kMaxPairs = kPacketSize - 2;
 inline constexpr int kReplyTimeoutMs = 2000;   // per awaited datagram
 inline constexpr int kExchangeBudgetMs = 5000; // whole exchange
 
+// The datagram traffic of an exchange. The program uses UDP; tests and the
+// fuzzer put their own server in place so that a request runs in-process.
+class visca_transport {
+public:
+	// A descriptor, or -1 with errno set.
+	virtual int open() = 0;
+	virtual void send(int fd, const unsigned char *packet, std::size_t length,
+			  const sockaddr *address, socklen_t address_length) = 0;
+	// Whether a datagram is readable within timeout_ms.
+	virtual bool wait_readable(int fd, int timeout_ms) = 0;
+	// The length of the datagram received into `buffer`, or -1.
+	virtual long receive(int fd, unsigned char *buffer, std::size_t size) = 0;
+	virtual void close(int fd) = 0;
+
+protected:
+	~visca_transport() = default;
+};
+
+// Null restores UDP.
+void set_visca_transport(visca_transport *transport);
+
 // Sends `text` (hex digit pairs) as one VISCA packet and prints the replies.
 // Ends the process with status 0 when the packet is neither a command nor an
 // inquiry, and with status 1 when no socket can be made.

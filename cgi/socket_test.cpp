@@ -61,7 +61,7 @@ TEST(CharaToDecimalism, HexDigitsAndEverythingElse)
 		EXPECT_EQ(chara_to_decimalism(digits[i]), i);
 		EXPECT_EQ(chara_to_decimalism(static_cast<char>(std::toupper(digits[i]))), i);
 	}
-	for (char c : std::string("gG/:@`\0 -\xff", 11))
+	for (char c : std::string("gG/:@`\0 -\xff", 10))
 		EXPECT_EQ(chara_to_decimalism(c), 0) << int(c);
 }
 

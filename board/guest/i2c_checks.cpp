@@ -204,7 +204,7 @@ private:
 
         // The master's waits alone come to 386 us per register read.
         auto us = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
-        c_.expect(us >= 88 * 386, "i2c: 88-register read lasts at least its bus waits (34 ms)",
+        c_.expect(us >= 88L * 386, "i2c: 88-register read lasts at least its bus waits (34 ms)",
                   std::to_string(us) + " us");
         // 10 us a bit when sending, 8 us when reading: never above 125 kHz.
         auto min_bit = slave_.min_bit_ns().value_or(0);
@@ -271,6 +271,8 @@ private:
         // A block whose tail lies in an unmapped page.
         long page = ::sysconf(_SC_PAGESIZE);
         auto* map = static_cast<char*>(::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
+                                              // An anonymous mapping takes fd -1.
+                                              // cppcheck-suppress invalidFunctionArg
                                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         if (map == MAP_FAILED) {
             c_.expect(false, "i2c: block cut short by an unmapped page", "mmap failed");

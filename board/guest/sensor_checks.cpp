@@ -42,6 +42,7 @@ std::vector<SensorCall> calls_of(const std::vector<SensorCall>& log)
 std::vector<std::string> texts_of(const std::vector<SensorCall>& calls)
 {
     std::vector<std::string> texts;
+    texts.reserve(calls.size());
     for (const auto& c : calls)
         texts.push_back(c.text);
     return texts;

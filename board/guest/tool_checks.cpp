@@ -91,6 +91,8 @@ bool parse_table(const std::string& text, RegisterFile& regs)
         ++pos;
         unsigned values[16];
         unsigned address = 0;
+        // The count of fields read is checked; each takes two hex digits at most.
+        // NOLINTNEXTLINE(cert-err34-c)
         if (std::sscanf(text.c_str() + pos, "%2x: %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x %2x",
                         &address, &values[0], &values[1], &values[2], &values[3], &values[4],
                         &values[5], &values[6], &values[7], &values[8], &values[9], &values[10],

@@ -84,6 +84,7 @@ cgi_process::cgi_process(const cgi_request &request)
 		if (const char *value = std::getenv(name))
 			env.push_back(std::string(name) + "=" + value);
 	std::vector<char *> envp;
+	envp.reserve(env.size() + 1);
 	for (auto &e : env)
 		envp.push_back(e.data());
 	envp.push_back(nullptr);

@@ -60,6 +60,8 @@ const bool reset_hook = [] {
   return true;
 }();
 
+// printf-style so that the compiler checks every format against its
+// arguments. NOLINTNEXTLINE(cert-dcl50-cpp)
 __attribute__((format(printf, 1, 2))) void record(const char* fmt, ...) {
   char text[160];
   va_list ap;
@@ -178,7 +180,7 @@ int version_check(Interface which, const char* name, u32 major, u32 minor) {
 
 const std::vector<Call>& calls() { return state().calls; }
 
-std::vector<std::string> call_texts(std::vector<std::string_view> names) {
+std::vector<std::string> call_texts(const std::vector<std::string_view>& names) {
   std::vector<std::string> out;
   for (const auto& c : state().calls) {
     std::string_view name = std::string_view(c.text).substr(0, c.text.find('('));
@@ -241,7 +243,6 @@ const Lines& lines(unsigned pad) { return state().pads.at(pad).lines; }
 
 using models::sensorfw::Interface;
 using models::sensorfw::record;
-using models::sensorfw::state;
 
 extern "C" {
 

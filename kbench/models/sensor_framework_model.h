@@ -31,7 +31,7 @@ struct Call {
 };
 const std::vector<Call>& calls();
 // The texts of the calls whose name is one of names (all calls if empty).
-std::vector<std::string> call_texts(std::vector<std::string_view> names = {});
+std::vector<std::string> call_texts(const std::vector<std::string_view>& names = {});
 void clear_calls();
 
 // --- Version checks ---------------------------------------------------------

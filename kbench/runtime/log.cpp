@@ -44,6 +44,7 @@ const std::vector<LogLine>& log() { return lines; }
 
 std::vector<std::string> log_texts() {
   std::vector<std::string> out;
+  out.reserve(lines.size());
   for (const auto& line : lines) out.push_back(line.text);
   return out;
 }

@@ -8,7 +8,6 @@ namespace mn34229_test {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using Row = std::pair<uint16_t, uint16_t>;
 

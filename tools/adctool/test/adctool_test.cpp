@@ -73,7 +73,7 @@ class AdcToolTest : public sar_test::SarTest {
     };
   }
 
-  int run(std::vector<std::string> args) {
+  int run(const std::vector<std::string>& args) {
     out_.clear();
     err_.clear();
     calls_.clear();
@@ -141,7 +141,7 @@ TEST_F(AdcToolTest, RepeatsAtTheInterval) {
 
 TEST_F(AdcToolTest, EndlessUntilInterrupted) {
   bind_ok();
-  for (auto args : {std::vector<std::string>{"-i", "10", "0"}, {"-n", "0", "0"}}) {
+  for (const auto& args : {std::vector<std::string>{"-i", "10", "0"}, {"-n", "0", "0"}}) {
     int sleeps_left = 4;
     on_sleep_ = [&] { return --sleeps_left > 0; };
     EXPECT_EQ(run(args), 0);

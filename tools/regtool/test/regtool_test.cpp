@@ -23,7 +23,7 @@ class RegToolTest : public gpio_i2c_test::GpioI2cBench {
     env_.open = [this](const std::string& path, int& error) { return open_bench(path, error, bench_); };
   }
 
-  int run(std::vector<std::string> args) {
+  int run(const std::vector<std::string>& args) {
     out_.clear();
     err_.clear();
     bench_.calls.clear();

@@ -18,11 +18,13 @@ child::child(const std::vector<std::string> &argv, const std::string &out_path,
 		vars.emplace_back(*e);
 	vars.insert(vars.end(), env.begin(), env.end());
 	std::vector<char *> envp;
+	envp.reserve(vars.size() + 1);
 	for (auto &v : vars)
 		envp.push_back(v.data());
 	envp.push_back(nullptr);
 	std::vector<std::string> args = argv;
 	std::vector<char *> argp;
+	argp.reserve(args.size() + 1);
 	for (auto &a : args)
 		argp.push_back(a.data());
 	argp.push_back(nullptr);
