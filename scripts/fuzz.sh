@@ -27,8 +27,8 @@ cmake --build --preset fuzz -j2 --target fuzzers
 
 out=build/fuzz
 mkdir -p "$out/artifacts" "$out/logs"
-# A small quarantine and no malloc fill: the bench allocates on every line
-# change, and these double the kernel fuzzers' speed.
+# A small quarantine and no malloc fill: the bench's records and models
+# allocate per input, and these keep the kernel fuzzers fast.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:quarantine_size_mb=16:max_malloc_fill_size=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 

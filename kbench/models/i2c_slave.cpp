@@ -189,17 +189,18 @@ struct I2cSlave::State {
 };
 
 I2cSlave::I2cSlave(unsigned scl_gpio, unsigned sda_gpio, uint8_t address7)
-    : state_(std::make_shared<State>()) {
+    : state_(std::make_unique<State>()) {
   state_->scl_gpio = scl_gpio;
   state_->sda_gpio = sda_gpio;
   state_->address = address7;
   state_->scl = kb::gpio::level(scl_gpio);
   state_->sda = kb::gpio::level(sda_gpio);
-  std::weak_ptr<State> weak = state_;
-  kb::gpio::add_listener([weak](unsigned gpio, kb::gpio::Source source) {
-    if (auto st = weak.lock()) st->on_change(gpio, source);
-  });
+  State* st = state_.get();
+  listener_ = kb::gpio::add_listener(
+      [st](unsigned gpio, kb::gpio::Source source) { st->on_change(gpio, source); });
 }
+
+I2cSlave::~I2cSlave() { kb::gpio::remove_listener(listener_); }
 
 uint8_t& I2cSlave::reg(uint8_t index) { return state_->regs[index]; }
 uint8_t I2cSlave::reg(uint8_t index) const { return state_->regs[index]; }

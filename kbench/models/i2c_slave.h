@@ -39,6 +39,9 @@ class I2cSlave {
   };
 
   I2cSlave(unsigned scl_gpio, unsigned sda_gpio, uint8_t address7);
+  ~I2cSlave();
+  I2cSlave(const I2cSlave&) = delete;
+  I2cSlave& operator=(const I2cSlave&) = delete;
 
   uint8_t& reg(uint8_t index);
   uint8_t reg(uint8_t index) const;
@@ -63,7 +66,8 @@ class I2cSlave {
 
  private:
   struct State;
-  std::shared_ptr<State> state_;  // shared with the GPIO listener
+  std::unique_ptr<State> state_;  // the GPIO listener points into it
+  uint64_t listener_;
 };
 
 }  // namespace kb::models

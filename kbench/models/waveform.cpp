@@ -14,14 +14,12 @@ struct Waveform::State {
   std::vector<Change> changes;
 };
 
-Waveform::Waveform(std::vector<Signal> signals) : state_(std::make_shared<State>()) {
+Waveform::Waveform(std::vector<Signal> signals) : state_(std::make_unique<State>()) {
   state_->signals = std::move(signals);
   for (const Signal& s : state_->signals) state_->initial.push_back(kb::gpio::level(s.gpio));
   state_->current = state_->initial;
-  std::weak_ptr<State> weak = state_;
-  kb::gpio::add_listener([weak](unsigned gpio, kb::gpio::Source) {
-    auto st = weak.lock();
-    if (!st) return;
+  State* st = state_.get();
+  listener_ = kb::gpio::add_listener([st](unsigned gpio, kb::gpio::Source) {
     for (size_t i = 0; i < st->signals.size(); ++i) {
       if (st->signals[i].gpio != gpio) continue;
       int level = kb::gpio::level(gpio);
@@ -31,6 +29,8 @@ Waveform::Waveform(std::vector<Signal> signals) : state_(std::make_shared<State>
     }
   });
 }
+
+Waveform::~Waveform() { kb::gpio::remove_listener(listener_); }
 
 const std::vector<Waveform::Signal>& Waveform::signals() const { return state_->signals; }
 const std::vector<Waveform::Change>& Waveform::changes() const { return state_->changes; }

@@ -26,6 +26,9 @@ class Waveform {
   // Create it before models that react to edges, so it sees their answers
   // after the edges that caused them.
   explicit Waveform(std::vector<Signal> signals);
+  ~Waveform();
+  Waveform(const Waveform&) = delete;
+  Waveform& operator=(const Waveform&) = delete;
 
   const std::vector<Signal>& signals() const;
   const std::vector<Change>& changes() const;  // excluding the first sample
@@ -38,7 +41,8 @@ class Waveform {
 
  private:
   struct State;
-  std::shared_ptr<State> state_;  // shared with the GPIO listener
+  std::unique_ptr<State> state_;  // the GPIO listener points into it
+  uint64_t listener_;
 };
 
 }  // namespace kb::models

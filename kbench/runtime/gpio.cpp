@@ -3,7 +3,6 @@
 #include <linux/gpio.h>
 
 #include <array>
-#include <deque>
 #include <map>
 
 #include "kbench.h"
@@ -23,18 +22,23 @@ struct Failure {
 
 std::array<Line, kLines> lines;
 std::array<unsigned, kLines> sample_count{};
-std::vector<Listener> listeners;
+std::vector<std::pair<ListenerId, Listener>> listeners;
+ListenerId next_listener = 1;  // never reset, so stale ids stay unknown
 std::vector<std::string> requests;
 std::map<unsigned, int> request_failures;
 std::map<unsigned, Failure> direction_failures;
 std::vector<Contention> contention_list;
 std::array<std::optional<size_t>, kLines> open_contention;
-std::deque<std::pair<unsigned, Source>> pending;
+// Changes not yet delivered, from pending_head on. The vector keeps its
+// capacity, so a bus transfer allocates nothing once it has warmed up.
+std::vector<std::pair<unsigned, Source>> pending;
+size_t pending_head = 0;
 bool dispatching = false;
 detail::ResetHook hook([] {
   contention_list.clear();
   open_contention.fill(std::nullopt);
   pending.clear();
+  pending_head = 0;
   dispatching = false;
   lines.fill(Line{});
   sample_count.fill(0);
@@ -66,22 +70,24 @@ void dispatch(unsigned gpio, Source source) {
     contention_list[*open_contention[gpio]].end_ns = now_ns();
     open_contention[gpio].reset();
   }
-  for (size_t i = 0; i < listeners.size(); ++i) listeners[i](gpio, source);
+  for (size_t i = 0; i < listeners.size(); ++i) listeners[i].second(gpio, source);
 }
 
 void notify(unsigned gpio, Source source) {
   pending.emplace_back(gpio, source);
   if (dispatching) return;
   dispatching = true;
-  while (!pending.empty()) {
-    auto [n, src] = pending.front();
-    pending.pop_front();
+  while (pending_head < pending.size()) {
+    auto [n, src] = pending[pending_head++];
     dispatch(n, src);
   }
+  pending.clear();
+  pending_head = 0;
   dispatching = false;
 }
 
 int direction_failure(unsigned gpio) {
+  if (direction_failures.empty()) return 0;
   auto it = direction_failures.find(gpio);
   if (it == direction_failures.end()) return 0;
   int err = it->second.error;
@@ -136,7 +142,19 @@ void drive(unsigned gpio, std::optional<int> value) {
 
 void set_pull(unsigned gpio, int value) { lines.at(gpio).pull = value ? 1 : 0; }
 void set_active_low(unsigned gpio, bool active_low) { lines.at(gpio).active_low = active_low; }
-void add_listener(Listener listener) { listeners.push_back(std::move(listener)); }
+ListenerId add_listener(Listener listener) {
+  listeners.emplace_back(next_listener, std::move(listener));
+  return next_listener++;
+}
+
+void remove_listener(ListenerId id) {
+  for (auto it = listeners.begin(); it != listeners.end(); ++it) {
+    if (it->first == id) {
+      listeners.erase(it);
+      return;
+    }
+  }
+}
 void fail_request(unsigned gpio, int error) { request_failures[gpio] = error; }
 
 void fail_direction(unsigned gpio, int error, bool persistent) {

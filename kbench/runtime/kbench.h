@@ -36,7 +36,7 @@ inline uint64_t now_us() { return now_ns() / 1000; }
 
 // Every delay call, in order: what it was and how long it waited.
 struct Delay {
-  std::string fn;  // "udelay", "msleep", ...
+  std::string_view fn;  // "udelay", "msleep", ...
   uint64_t ns;
 };
 const std::vector<Delay>& delays();
@@ -194,9 +194,12 @@ enum class Source { Soc, External, Sample };
 // and before every sample, with the virtual time unchanged. Changes made by
 // a listener are delivered after the current one has reached every
 // listener, so all see changes in the order they happened. Listeners stay
-// until reset().
+// until removed or reset(); remove_listener() is for a model's destructor,
+// never from inside a listener, and ignores ids that reset() already dropped.
 using Listener = std::function<void(unsigned gpio, Source source)>;
-void add_listener(Listener listener);
+using ListenerId = uint64_t;
+ListenerId add_listener(Listener listener);
+void remove_listener(ListenerId id);
 // Times when the SoC drove a line (push-pull) against hardware that drove
 // the other level; the wire then shows the SoC's level. end_ns is empty
 // while it lasts.

@@ -222,6 +222,26 @@ TEST_F(Runtime, ChangesMadeByListenersArriveInOrder) {
   EXPECT_EQ(order, (std::vector<unsigned>{1, 2}));
 }
 
+
+TEST_F(Runtime, RemovedListenersHearNothingAndStaleIdsAreIgnored) {
+  std::vector<char> heard;
+  const kb::gpio::ListenerId a =
+      kb::gpio::add_listener([&](unsigned, kb::gpio::Source) { heard.push_back('a'); });
+  kb::gpio::add_listener([&](unsigned, kb::gpio::Source) { heard.push_back('b'); });
+  kb::gpio::remove_listener(a);
+  kb::gpio::remove_listener(a);  // twice: nothing else goes
+  gpio_direction_output(1, 0);
+  EXPECT_EQ(heard, (std::vector<char>{'b'}));
+
+  // An id from before a reset (a model outliving its test) never matches a
+  // listener added since.
+  kb::reset();
+  heard.clear();
+  kb::gpio::add_listener([&](unsigned, kb::gpio::Source) { heard.push_back('c'); });
+  kb::gpio::remove_listener(a);
+  gpio_direction_output(1, 1);
+  EXPECT_EQ(heard, (std::vector<char>{'c'}));
+}
 TEST_F(Runtime, KfreeChecksOwnership) {
   void* p = kmalloc(8, GFP_KERNEL);
   EXPECT_EQ(kb::mem::live(), 1u);
