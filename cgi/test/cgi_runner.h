@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "host_util.h"
+
 struct cgi_request {
 	std::optional<std::string> method = std::string("GET");
 	std::optional<std::string> query;
@@ -42,5 +44,3 @@ private:
 };
 
 cgi_result run_cgi(const cgi_request &request);
-double monotonic_seconds();
-std::string read_file(const std::string &path);

@@ -6,6 +6,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "host_util.h"
+
 class child {
 public:
 	// `env` entries ("NAME=value") are added to the test's environment.
@@ -28,6 +30,3 @@ private:
 	int status_ = -1;
 	bool reaped_ = false;
 };
-
-std::string read_text(const std::string &path);
-double now_seconds();

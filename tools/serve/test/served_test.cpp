@@ -55,7 +55,7 @@ struct http_reply {
 class http_get {
 public:
 	http_get(const std::string &url, const std::string &dir, int serial)
-		: base_(dir + "/curl" + std::to_string(serial)), start_(now_seconds()),
+		: base_(dir + "/curl" + std::to_string(serial)), start_(monotonic_seconds()),
 		  curl_({"curl", "-sS", "--max-time", "20", "-D", base_ + ".head", "-o",
 			 base_ + ".body", "-w", "%{http_code}", url},
 			base_ + ".out")
@@ -64,12 +64,12 @@ public:
 	http_reply finish()
 	{
 		http_reply r;
-		EXPECT_EQ(curl_.wait(), 0) << read_text(base_ + ".out");
-		r.seconds = now_seconds() - start_;
+		EXPECT_EQ(curl_.wait(), 0) << read_file(base_ + ".out");
+		r.seconds = monotonic_seconds() - start_;
 		// No status at all reads as 0, which no test expects.
-		r.code = std::atoi(read_text(base_ + ".out").c_str()); // NOLINT(cert-err34-c)
-		r.headers = read_text(base_ + ".head");
-		r.body = read_text(base_ + ".body");
+		r.code = std::atoi(read_file(base_ + ".out").c_str()); // NOLINT(cert-err34-c)
+		r.headers = read_file(base_ + ".head");
+		r.body = read_file(base_ + ".body");
 		return r;
 	}
 
@@ -86,7 +86,7 @@ public:
 	{
 		existed_ = fs::exists(path_);
 		if (existed_)
-			content_ = read_text(path_);
+			content_ = read_file(path_);
 	}
 	~saved_file()
 	{
@@ -185,10 +185,10 @@ protected:
 		argv.insert(argv.end(), options.begin(), options.end());
 		sim_ = std::make_unique<child>(argv, sim_log_path());
 		ASSERT_TRUE(sim_->started());
-		for (int i = 0; i < 500 && read_text(kPortFile).size() < 2; ++i)
+		for (int i = 0; i < 500 && read_file(kPortFile).size() < 2; ++i)
 			std::this_thread::sleep_for(10ms);
-		const std::string raw = read_text(kPortFile);
-		ASSERT_EQ(raw.size(), 2u) << read_text(sim_log_path());
+		const std::string raw = read_file(kPortFile);
+		ASSERT_EQ(raw.size(), 2u) << read_file(sim_log_path());
 		sim_port_ = static_cast<std::uint16_t>(static_cast<unsigned char>(raw[0]) |
 						       static_cast<unsigned char>(raw[1]) << 8);
 	}
@@ -203,8 +203,8 @@ protected:
 						 "PTZ_SERVE_PORT=" + std::to_string(port_)});
 		ASSERT_TRUE(lighttpd_->started());
 		for (int i = 0; i < 500 && !accepts_connections(port_); ++i) {
-			ASSERT_TRUE(lighttpd_->running()) << read_text(dir_ + "/lighttpd.out")
-							  << read_text(dir_ + "/lighttpd.log");
+			ASSERT_TRUE(lighttpd_->running()) << read_file(dir_ + "/lighttpd.out")
+							  << read_file(dir_ + "/lighttpd.log");
 			std::this_thread::sleep_for(10ms);
 		}
 		ASSERT_TRUE(accepts_connections(port_));
@@ -225,7 +225,7 @@ protected:
 	std::vector<std::string> packets() const
 	{
 		std::vector<std::string> out;
-		std::istringstream log(read_text(sim_log_path()));
+		std::istringstream log(read_file(sim_log_path()));
 		std::string line;
 		while (std::getline(log, line)) {
 			// "[   0.123] 127.0.0.1:40000  81 01 06 04 FF  pan-tilt home -> ..."
@@ -342,7 +342,7 @@ TEST_F(Served, PanThenStopRepeatsTheSpeedsAndHoldsThePosition)
 	EXPECT_EQ(get("PTS9950").body, kCommandDump + cgi_reply("pTS9950"));
 	std::this_thread::sleep_for(200ms);
 	EXPECT_EQ(get("PTS5050").body, kCommandDump + cgi_reply("pTS5050"));
-	EXPECT_EQ(read_text(dir_ + "/gateway/cgi-bin/vv_ww.config"), "1710");
+	EXPECT_EQ(read_file(dir_ + "/gateway/cgi-bin/vv_ww.config"), "1710");
 	EXPECT_EQ(packets(), (std::vector<std::string>{"81 01 06 01 17 10 02 03 FF",
 							"81 01 06 01 17 10 03 03 FF"}));
 
@@ -417,7 +417,7 @@ TEST_F(Served, FiftyConcurrentRequests)
 		EXPECT_EQ(r.body, bodies[i % 5]) << i;
 	}
 	EXPECT_EQ(packets().size(), 30u);
-	const std::string memory = read_text(dir_ + "/gateway/cgi-bin/vv_ww.config");
+	const std::string memory = read_file(dir_ + "/gateway/cgi-bin/vv_ww.config");
 	EXPECT_TRUE(memory == "1710" || memory == "1305") << memory;
 }
 
