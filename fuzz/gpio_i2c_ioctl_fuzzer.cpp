@@ -14,31 +14,22 @@
 #include <linux/errno.h>
 #include <linux/rjgt102_i2c.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "i2c_slave.h"
 #include "kbench.h"
+#include "invariant.h"
 #include "reader.h"
 #include "user_pointer.h"
 
 namespace {
 
+using fuzz::check;
+
 constexpr unsigned kScl = 12;
 constexpr unsigned kSda = 13;
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  for (const auto& v : kb::violations()) std::fprintf(stderr, "  violation: %s\n", v.c_str());
-  std::abort();
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) fail(what);
-}
 
 uint8_t pattern(int r) { return uint8_t(r * 7 + 0x31); }
 

@@ -12,8 +12,6 @@
 #include <linux/errno.h>
 #include <linux/tessel_sar.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,23 +21,16 @@
 #include "mmio.h"
 #include "platform.h"
 #include "sar_converter.h"
+#include "invariant.h"
 #include "reader.h"
 #include "sysfs.h"
 #include "user_pointer.h"
 
 namespace {
 
+using fuzz::check;
+
 constexpr uint64_t kBase = 0x1f002000;
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "invariant broken: %s\n", what);
-  for (const auto& v : kb::violations()) std::fprintf(stderr, "  violation: %s\n", v.c_str());
-  std::abort();
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) fail(what);
-}
 
 uint16_t input(unsigned channel) { return uint16_t(0x155 + 0x2A3 * channel); }
 
