@@ -38,41 +38,6 @@ std::string reply(const std::string &body)
 	return kHeaders + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// Saves a global file on construction and puts it back on destruction.
-class saved_file {
-public:
-	explicit saved_file(std::string path) : path_(std::move(path))
-	{
-		existed_ = fs::exists(path_);
-		if (existed_)
-			content_ = read_file(path_);
-	}
-	~saved_file()
-	{
-		std::error_code ec;
-		fs::remove_all(path_, ec);
-		if (existed_)
-			write(content_);
-	}
-	void write(const std::string &content) const
-	{
-		std::error_code ec;
-		fs::remove_all(path_, ec);
-		const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		// The assertion returns only when open failed: nothing to close.
-		// cppcheck-suppress resourceLeak
-		ASSERT_GE(fd, 0) << path_;
-		const ssize_t written = ::write(fd, content.data(), content.size());
-		close(fd);
-		ASSERT_EQ(written, static_cast<ssize_t>(content.size()));
-	}
-
-private:
-	std::string path_;
-	bool existed_ = false;
-	std::string content_;
-};
-
 // Value of "sem_cgi", or -1 when it does not exist.
 int semaphore_value()
 {
@@ -126,7 +91,7 @@ protected:
 		server_ = std::make_unique<visca_test_server>(m, port);
 		ASSERT_TRUE(server_->ok());
 		server_->start();
-		port_file_.write(port_bytes(server_->port()));
+		ASSERT_TRUE(port_file_.write(port_bytes(server_->port()))) << kPortFilePath;
 	}
 
 	cgi_request request(const std::string &command) const
@@ -445,7 +410,7 @@ TEST_F(CgiProcess, PortFile)
 		}
 		server.start();
 		if (c.content)
-			port_file_.write(*c.content);
+			ASSERT_TRUE(port_file_.write(*c.content)) << kPortFilePath;
 		else
 			fs::remove(kPortFilePath);
 		const cgi_result r = run("Z50");

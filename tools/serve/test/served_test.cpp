@@ -79,29 +79,6 @@ private:
 	child curl_;
 };
 
-// Puts a global file back as it was found.
-class saved_file {
-public:
-	explicit saved_file(std::string path) : path_(std::move(path))
-	{
-		existed_ = fs::exists(path_);
-		if (existed_)
-			content_ = read_file(path_);
-	}
-	~saved_file()
-	{
-		std::error_code ec;
-		fs::remove(path_, ec);
-		if (existed_)
-			std::ofstream(path_, std::ios::binary) << content_;
-	}
-
-private:
-	std::string path_;
-	bool existed_ = false;
-	std::string content_;
-};
-
 // A TCP port that was free a moment ago.
 std::uint16_t free_tcp_port()
 {
