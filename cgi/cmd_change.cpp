@@ -192,7 +192,7 @@ const char *control_cmd_change(const char *text, int count, int position)
 	return dest_cmd;
 }
 
-const char *vmixcmd_to_viscacmd(const char *command, int selector)
+const char *ctrlcmd_to_viscacmd(const char *command, int selector)
 {
 	switch (selector) {
 	case kSelectZoom:

@@ -21,7 +21,7 @@ enum movement_class : int {
 	kClassZoomStop = 11,
 };
 
-// Selectors of vmixcmd_to_viscacmd.
+// Selectors of ctrlcmd_to_viscacmd.
 inline constexpr int kSelectHome = 1;
 inline constexpr int kSelectZoom = 3;
 inline constexpr int kSelectPanTilt = 4;
@@ -32,7 +32,7 @@ inline constexpr const char kSpeedMemoryPath[] = "./cgi-bin/vv_ww.config";
 // Returns the VISCA text for `command` (selector 3: zoom speed "Z..",
 // 4: pan/tilt speed "PTS....", 1: pan/tilt home), or null for another
 // selector. The text lives until the next conversion.
-const char *vmixcmd_to_viscacmd(const char *command, int selector);
+const char *ctrlcmd_to_viscacmd(const char *command, int selector);
 // Reads `count` characters of `text` from `position` as the speed value and
 // returns its VISCA text; pan/tilt moves are stored in the speed memory.
 const char *control_cmd_change(const char *text, int count, int position);

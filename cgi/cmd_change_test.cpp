@@ -63,8 +63,8 @@ TEST(VmixcmdToViscacmd, ZoomAndHomeCommands)
 		{"APC80008000", kSelectHome, "81010604"}, {"APCxyz", kSelectHome, "81010604"},
 	};
 	for (const auto &c : cases)
-		EXPECT_STREQ(vmixcmd_to_viscacmd(c.command, c.selector), c.visca) << c.command;
-	EXPECT_EQ(vmixcmd_to_viscacmd("Z75", 2), nullptr);
+		EXPECT_STREQ(ctrlcmd_to_viscacmd(c.command, c.selector), c.visca) << c.command;
+	EXPECT_EQ(ctrlcmd_to_viscacmd("Z75", 2), nullptr);
 }
 
 TEST(ViscaPackCmd, JoinsPartsWithinItsBuffer)
@@ -171,7 +171,7 @@ TEST_F(SpeedMemory, FailedStoresEndTheRequestWithTheLockGivenBack)
 TEST_F(SpeedMemory, StopWithoutStoredSpeedsRepeatsNone)
 {
 	memory.refuse_open = true;
-	EXPECT_STREQ(vmixcmd_to_viscacmd("PTS5050", kSelectPanTilt), "810106010303");
+	EXPECT_STREQ(ctrlcmd_to_viscacmd("PTS5050", kSelectPanTilt), "810106010303");
 }
 
 } // namespace

@@ -136,13 +136,13 @@ void input_command_judge(char *command)
 		response(command, static_cast<int>(std::strlen(command)));
 		break;
 	case kKindZoomSpeed:
-		udp_socket(vmixcmd_to_viscacmd(command, kSelectZoom));
+		udp_socket(ctrlcmd_to_viscacmd(command, kSelectZoom));
 		ABC_to_aBC(command);
 		insert_char(command, reply, 'S', 1);
 		response(reply, static_cast<int>(std::strlen(reply)));
 		break;
 	case kKindPanTiltSpeed:
-		udp_socket(vmixcmd_to_viscacmd(command, kSelectPanTilt));
+		udp_socket(ctrlcmd_to_viscacmd(command, kSelectPanTilt));
 		response(ABC_to_aBC(command), static_cast<int>(std::strlen(command)));
 		break;
 	case kKindAbsoluteZoom:
@@ -150,7 +150,7 @@ void input_command_judge(char *command)
 		response(command, static_cast<int>(std::strlen(command)));
 		break;
 	case kKindAbsolutePosition:
-		udp_socket(vmixcmd_to_viscacmd(command, kSelectHome));
+		udp_socket(ctrlcmd_to_viscacmd(command, kSelectHome));
 		response(ABC_to_aBC(command), static_cast<int>(std::strlen(command)));
 		break;
 	default:
