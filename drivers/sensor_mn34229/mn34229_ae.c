@@ -6,6 +6,7 @@
  * dirty; the framework's status-1 exposure notification writes them to the
  * sensor in one burst. All arithmetic is on u32, products wrap.
  */
+#include <linux/bug.h>
 #include <linux/compiler.h>
 #include <linux/kernel.h>
 #include <asm/barrier.h>

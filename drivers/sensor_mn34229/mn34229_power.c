@@ -3,6 +3,7 @@
  * MN34229 MIPI image sensor driver: power sequencing, register
  * initialisation for the two 1080p modes, mode selection and orientation.
  */
+#include <linux/bug.h>
 #include <linux/compiler.h>
 #include <linux/kernel.h>
 #include <linux/printk.h>

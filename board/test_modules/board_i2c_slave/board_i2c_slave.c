@@ -26,6 +26,13 @@
 #include <linux/module.h>
 #include <linux/spinlock.h>
 #include <linux/uaccess.h>
+#include <linux/version.h>
+
+/* Named in 5.5; before, get_direction returned the same 1 (in) and 0 (out). */
+#if LINUX_VERSION_CODE < KERNEL_VERSION(5, 5, 0)
+#define GPIO_LINE_DIRECTION_IN	1
+#define GPIO_LINE_DIRECTION_OUT	0
+#endif
 
 #define BUS_NGPIO	14
 #define BUS_SCL		12
