@@ -3,6 +3,7 @@
 #include <linux/io.h>
 #include <linux/of.h>
 #include <linux/platform_device.h>
+#include <linux/version.h>
 
 #include <algorithm>
 #include <cstring>

@@ -18,6 +18,29 @@
 #define READ_ONCE(x) (*(const volatile __typeof__(x) *)&(x))
 #define WRITE_ONCE(x, v) (*(volatile __typeof__(x) *)&(x) = (v))
 
+/*
+ * As in the kernel's compiler-gcc.h: ARRAY_SIZE of a pointer does not build.
+ * BUILD_BUG_ON_ZERO comes from linux/bug.h, which the user must include.
+ */
+#ifdef __cplusplus
+#define __must_be_array(a) 0
+#else
+#define __same_type(a, b) __builtin_types_compatible_p(typeof(a), typeof(b))
+#define __must_be_array(a) BUILD_BUG_ON_ZERO(__same_type((a), &(a)[0]))
+#endif
+
+/*
+ * The kernel version the bench builds a driver for (kbench_driver_test sets
+ * it), for stand-ins that offer an interface only from some release on. Read
+ * here rather than through linux/version.h, which a driver must include
+ * itself to use LINUX_VERSION_CODE.
+ */
+#ifndef KBENCH_LINUX_VERSION
+#define KBENCH_LINUX_VERSION 0x060100
+#endif
+#define KB_LINUX_AT_LEAST(a, b, c) \
+	(KBENCH_LINUX_VERSION >= (((a) << 16) + ((b) << 8) + (c)))
+
 #ifdef __cplusplus
 #define KB_BEGIN_DECLS extern "C" {
 #define KB_END_DECLS }

@@ -7,6 +7,9 @@
 #ifndef KBENCH_LINUX_DEVICE_H
 #define KBENCH_LINUX_DEVICE_H
 
+#include <linux/bug.h>
+#include <linux/err.h>
+#include <linux/errno.h>
 #include <linux/kernel.h>
 
 struct device_node;
@@ -54,6 +57,8 @@ KB_END_DECLS
 #define dev_dbg(dev, fmt, ...) kb_dev_printk(KERN_DEBUG, dev, fmt, ##__VA_ARGS__)
 
 /* Classes, class devices and attribute files (kb::sysfs). */
+#define KB_FROM_DEVICE_H
 #include <linux/device/class.h>
+#undef KB_FROM_DEVICE_H
 
 #endif

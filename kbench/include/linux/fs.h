@@ -3,6 +3,9 @@
 #ifndef KBENCH_LINUX_FS_H
 #define KBENCH_LINUX_FS_H
 
+#include <linux/bug.h>
+#include <linux/err.h>
+#include <linux/errno.h>
 #include <linux/types.h>
 
 struct module;

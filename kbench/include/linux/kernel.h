@@ -1,5 +1,10 @@
 /* SPDX-License-Identifier: GPL-2.0 */
-/* Bench stand-in: the everyday helpers drivers take from kernel.h. */
+/*
+ * Bench stand-in: the everyday helpers drivers take from kernel.h. Like
+ * Linux 4.9's, it brings neither linux/bug.h nor linux/err.h nor
+ * linux/errno.h: a driver includes them itself or gets them through the
+ * headers that bring them there too (module.h, device.h, fs.h ...).
+ */
 #ifndef KBENCH_LINUX_KERNEL_H
 #define KBENCH_LINUX_KERNEL_H
 
@@ -7,12 +12,12 @@
 #include <linux/compiler.h>
 #include <linux/printk.h>
 #include <linux/bits.h>
-#include <linux/errno.h>
-#include <linux/err.h>
+#define KB_FROM_KERNEL_H
 #include <linux/kstrtox.h>
+#undef KB_FROM_KERNEL_H
 #include <string.h>
 
-#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]))
+#define ARRAY_SIZE(a) (sizeof(a) / sizeof((a)[0]) + __must_be_array(a))
 #ifndef __cplusplus /* these names belong to std:: in the C++ tests */
 #define min(a, b) ((a) < (b) ? (a) : (b))
 #define max(a, b) ((a) > (b) ? (a) : (b))
@@ -23,7 +28,6 @@
 #define DIV_ROUND_UP(n, d) (((n) + (d) - 1) / (d))
 #define container_of(ptr, type, member) \
 	((type *)((char *)(ptr) - offsetof(type, member)))
-#define BUILD_BUG_ON(cond) ((void)sizeof(char[1 - 2 * !!(cond)]))
 #define U8_MAX ((u8)~0U)
 #define U16_MAX ((u16)~0U)
 #define U32_MAX ((u32)~0U)

@@ -3,6 +3,9 @@
 #ifndef KBENCH_LINUX_MODULE_H
 #define KBENCH_LINUX_MODULE_H
 
+#include <linux/bug.h>
+#include <linux/err.h>
+#include <linux/errno.h>
 #include <linux/init.h>
 #include <linux/kernel.h>
 #include <linux/moduleparam.h>

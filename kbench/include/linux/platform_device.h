@@ -11,7 +11,6 @@
 #include <linux/ioport.h>
 #include <linux/mod_devicetable.h>
 #include <linux/module.h>
-#include <linux/version.h>
 
 typedef struct pm_message {
 	int event;
@@ -37,7 +36,7 @@ struct platform_device {
 
 struct platform_driver {
 	int (*probe)(struct platform_device *);
-#if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 11, 0)
+#if KB_LINUX_AT_LEAST(6, 11, 0)
 	void (*remove)(struct platform_device *);
 #else
 	int (*remove)(struct platform_device *);
@@ -66,8 +65,10 @@ static inline void platform_set_drvdata(struct platform_device *pdev, void *data
 KB_BEGIN_DECLS
 struct resource *platform_get_resource(struct platform_device *pdev,
 				       unsigned int type, unsigned int num);
+#if KB_LINUX_AT_LEAST(5, 1, 0)
 void __iomem *devm_platform_ioremap_resource(struct platform_device *pdev,
 					     unsigned int index);
+#endif
 int kb_platform_driver_register(struct platform_driver *drv, struct module *owner,
 				int version);
 void platform_driver_unregister(struct platform_driver *drv);
@@ -75,7 +76,7 @@ KB_END_DECLS
 
 /* The bench must know which remove() signature the driver was built with. */
 #define __platform_driver_register(drv, owner)                            \
-	kb_platform_driver_register(drv, owner, LINUX_VERSION_CODE)
+	kb_platform_driver_register(drv, owner, KBENCH_LINUX_VERSION)
 #define platform_driver_register(drv) __platform_driver_register(drv, THIS_MODULE)
 
 #define module_platform_driver(drv)                                       \

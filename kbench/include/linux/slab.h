@@ -6,6 +6,8 @@
 #ifndef KBENCH_LINUX_SLAB_H
 #define KBENCH_LINUX_SLAB_H
 
+#include <linux/bug.h>
+#include <linux/errno.h>
 #include <linux/types.h>
 
 #define GFP_KERNEL 0x1u

@@ -6,6 +6,7 @@
 #ifndef KBENCH_LINUX_SPINLOCK_H
 #define KBENCH_LINUX_SPINLOCK_H
 
+#include <linux/bug.h>
 #include <linux/irqflags.h>
 
 typedef struct spinlock {

@@ -10,7 +10,6 @@
 
 #include <linux/types.h>
 #include <linux/errno.h>
-#include <linux/version.h>
 
 KB_BEGIN_DECLS
 unsigned long copy_from_user(void *to, const void __user *from, unsigned long n);
@@ -18,7 +17,7 @@ unsigned long copy_to_user(void __user *to, const void *from, unsigned long n);
 int kb_access_ok(const void __user *addr, unsigned long size);
 KB_END_DECLS
 
-#if LINUX_VERSION_CODE < KERNEL_VERSION(5, 0, 0)
+#if !KB_LINUX_AT_LEAST(5, 0, 0)
 #define VERIFY_READ 0
 #define VERIFY_WRITE 1
 #define access_ok(type, addr, size) ((void)(type), kb_access_ok(addr, size))

@@ -8,9 +8,8 @@
 #define KBENCH_LINUX_VERSION_H
 
 #define KERNEL_VERSION(a, b, c) (((a) << 16) + ((b) << 8) + ((c) > 255 ? 255 : (c)))
-#ifndef KBENCH_LINUX_VERSION
-#define KBENCH_LINUX_VERSION KERNEL_VERSION(6, 1, 0)
-#endif
+#include <linux/compiler.h> /* KBENCH_LINUX_VERSION */
+
 #define LINUX_VERSION_CODE KBENCH_LINUX_VERSION
 
 #endif

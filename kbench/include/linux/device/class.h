@@ -5,11 +5,17 @@
  * space would (a page-sized, NUL-terminated buffer). Included by
  * linux/device.h.
  */
+#include <linux/compiler.h>
+
+/* Linux 4.9 declares classes in device.h and has no such header. */
+#if !defined(KB_FROM_DEVICE_H) && !KB_LINUX_AT_LEAST(5, 6, 0)
+#error "linux/device/class.h is newer than Linux 4.9: include linux/device.h"
+#endif
+
 #ifndef KBENCH_LINUX_DEVICE_CLASS_H
 #define KBENCH_LINUX_DEVICE_CLASS_H
 
 #include <linux/sysfs.h>
-#include <linux/version.h>
 
 struct device;
 struct module;
@@ -57,7 +63,7 @@ int device_create_file(struct device *dev, const struct device_attribute *attr);
 void device_remove_file(struct device *dev, const struct device_attribute *attr);
 KB_END_DECLS
 
-#if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 4, 0)
+#if KB_LINUX_AT_LEAST(6, 4, 0)
 #define class_create(name) kb_class_create(NULL, name)
 #else
 #define class_create(owner, name) kb_class_create(owner, name)
