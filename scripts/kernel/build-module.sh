@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds one out-of-tree module with warnings as errors.
 #
-#   build-module.sh [--arch arm|host] [--sparse] [--extra-symbols FILE]... SRC_DIR OUT_DIR
+#   build-module.sh [--arch arm|host] [--kdir DIR] [--sparse] [--extra-symbols FILE]... SRC_DIR OUT_DIR
+#
+# --kdir builds against another tree of the same architecture (the 4.9
+# tree, a board's own kernel) instead of the cache's armmp or host headers.
 #
 # The source is copied to OUT_DIR first, so ARMv7 and host builds never share
 # objects and the source tree stays clean. The .ko and Module.symvers are left
@@ -11,16 +14,18 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 
 usage() {
-  echo "usage: $0 [--arch arm|host] [--sparse] [--extra-symbols FILE]... SRC_DIR OUT_DIR" >&2
+  echo "usage: $0 [--arch arm|host] [--kdir DIR] [--sparse] [--extra-symbols FILE]... SRC_DIR OUT_DIR" >&2
   exit 2
 }
 
 arch=arm
+kdir=
 sparse=0
 extra=()
 while [ $# -gt 0 ]; do
   case $1 in
     --arch) arch=${2:-}; shift 2 ;;
+    --kdir) kdir=${2:-}; shift 2 ;;
     --sparse) sparse=1; shift ;;
     --extra-symbols) extra+=("$(realpath "${2:?}")"); shift 2 ;;
     -h|--help) usage ;;
@@ -38,8 +43,8 @@ bash "$here/prepare.sh"
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
 
 case $arch in
-  arm) kdir=$KDIR_ARM; cross=(ARCH=arm CROSS_COMPILE="$CROSS_COMPILE_ARM") ;;
-  host) kdir=$KDIR_HOST; cross=() ;;
+  arm) kdir=${kdir:-$KDIR_ARM}; cross=(ARCH=arm CROSS_COMPILE="$CROSS_COMPILE_ARM") ;;
+  host) kdir=${kdir:-$KDIR_HOST}; cross=() ;;
   *) usage ;;
 esac
 

@@ -65,6 +65,9 @@ KIMAGE_ARM=$KIMAGE_ARM
 BUSYBOX_ARM=$BUSYBOX_ARM
 CHECKPATCH=$CHECKPATCH
 CROSS_COMPILE_ARM=arm-linux-gnueabihf-
+KVER_49=$KVER_49
+KDIR_49=$KDIR_49
+KIMAGE_49=$KIMAGE_49
 ENV
   if ! cmp -s "$tmp" "$KCACHE/env.sh"; then
     mv "$tmp" "$KCACHE/env.sh"
@@ -72,6 +75,29 @@ ENV
     rm -f "$tmp"
   fi
 }
+
+# The Linux 4.9 debug kernel and its module build tree (not from apt: built
+# once from the 4.9.337 release, see the package's BUILD.md), unpacked when
+# the package is at hand; KDIR_49 stays empty otherwise.
+KPKG_49=${KPKG_49:-$(cd "$(dirname "$0")/../../.." && pwd)/shared/kernel}
+KVER_49=4.9.337-dbg
+KDIR_49=
+KIMAGE_49=
+tar_49=$KPKG_49/linux-headers-$KVER_49-armv7.tar.xz
+if [ -f "$tar_49" ] && [ -f "$KPKG_49/zImage-$KVER_49" ]; then
+  top_49=$KCACHE/$KVER_49
+  stamp_49="$(stat -c '%s %Y' "$tar_49" "$KPKG_49/zImage-$KVER_49" | tr '\n' ' ')"
+  if [ "$(cat "$top_49/.done" 2>/dev/null)" != "$stamp_49" ]; then
+    log "unpacking the Linux $KVER_49 module tree and kernel"
+    rm -rf "$top_49"
+    mkdir -p "$top_49"
+    tar -xJf "$tar_49" -C "$top_49"
+    cp "$KPKG_49/zImage-$KVER_49" "$KPKG_49/config-$KVER_49" "$top_49/"
+    echo "$stamp_49" >"$top_49/.done"
+  fi
+  KDIR_49=$top_49/linux-headers-$KVER_49-armv7
+  KIMAGE_49=$top_49/zImage-$KVER_49
+fi
 
 if [ -f "$top/.done" ] && [ -f "$CHECKPATCH" ]; then
   write_env
