@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
-# Builds the virtual board into build/board (or $BOARD_OUT): the device tree,
-# the kernel modules of board/modules.txt for ARMv7, the guest test program
-# and the initramfs. board/run.sh calls it; it can also run on its own.
+# Builds the virtual board for one kernel into build/board/KERNEL (or
+# $BOARD_OUT): the device tree, the kernel modules of board/modules.txt for
+# that kernel, the guest test program and the initramfs. board/run.sh calls
+# it; it can also run on its own.
+#
+#   board/build.sh [--kernel 6.1|4.9]    (default 6.1: Debian's armmp kernel;
+#                                          4.9: the 4.9.337 debug kernel)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
-out=${BOARD_OUT:-$top/build/board}
+
+kernel=6.1
+while [ $# -gt 0 ]; do
+  case $1 in
+    --kernel) kernel=${2:-}; shift 2 ;;
+    *) echo "usage: $0 [--kernel 6.1|4.9]" >&2; exit 2 ;;
+  esac
+done
 
 bash "$top/scripts/kernel/prepare.sh"
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
-
+# shellcheck source=board/kernels.sh
+. "$here/kernels.sh"
+board_kernel "$kernel" || exit 1
+# What does not depend on the kernel (device tree, guest program, tools) is
+# built once, in the board's folder; modules and initramfs per kernel.
+common=${BOARD_OUT:-$top/build/board}
+out=$common/$kernel
 mkdir -p "$out/kmod"
 
 # up_to_date TARGET INPUT...: TARGET exists and no input file is newer.
@@ -19,7 +36,7 @@ up_to_date() {
   shift
   [ -e "$target" ] && [ -z "$(find "$@" -newer "$target" -print -quit)" ]
 }
-bash "$here/mkdtb.sh" "$out/board.dtb"
+bash "$here/mkdtb.sh" "$common/board.dtb"
 
 # The sensor driver's Kbuild finds the framework headers through this when it
 # is built from a copy outside the tree.
@@ -35,7 +52,7 @@ grep -v '^#' "$here/modules.txt" | while read -r name src deps _when _params; do
     continue
   fi
   extra=()
-  inputs=("$top/$src" "$top/include/uapi" "$KCACHE/env.sh")
+  inputs=("$top/$src" "$top/include/uapi" "$BOARD_KDIR/Module.symvers")
   for dep in ${deps//,/ }; do
     [ "$dep" = - ] && continue
     extra+=(--extra-symbols "$out/kmod/$dep/Module.symvers")
@@ -44,29 +61,31 @@ grep -v '^#' "$here/modules.txt" | while read -r name src deps _when _params; do
   if up_to_date "$out/kmod/$name/$name.ko" "${inputs[@]}"; then
     continue
   fi
-  # The kmod test stage builds the drivers from the same sources in the same
-  # way: take its module when it is current.
-  kmod_stage=$top/build/kmod/arm/$(basename "$src")
+  # The kmod test stages build the modules from the same sources in the same
+  # way: take their module when it is current.
+  kmod_stage=$top/$BOARD_KMOD_STAGE/$name
+  [ "$kernel" != 6.1 ] || kmod_stage=$top/build/kmod/arm/$(basename "$src")
   if up_to_date "$kmod_stage/$name.ko" "${inputs[@]}"; then
     rm -rf "${out:?}/kmod/$name"
     cp -a "$kmod_stage" "$out/kmod/$name"
     continue
   fi
-  echo "board: building $name"
-  bash "$top/scripts/kernel/build-module.sh" --arch arm "${extra[@]}" "$top/$src" "$out/kmod/$name" >/dev/null
+  echo "board: building $name for $kernel"
+  bash "$top/scripts/kernel/build-module.sh" --arch arm --kdir "$BOARD_KDIR" "${extra[@]}" \
+    "$top/$src" "$out/kmod/$name" >/dev/null
 done
 
-if ! up_to_date "$out/board_check" "$here/guest" "$top/include/uapi"; then
+if ! up_to_date "$common/board_check" "$here/guest" "$top/include/uapi"; then
   echo "board: building the guest test program"
   arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \
-    -I"$top/include/uapi" -o "$out/board_check" "$here"/guest/*.cpp
+    -I"$top/include/uapi" -o "$common/board_check" "$here"/guest/*.cpp
 fi
 
 # The device tools, cross-built static as the tools' own build does for a
 # board, from their sources without the tests.
 for tool in regtool:rjgt102-reg adctool:sar-adc; do
   dir=$top/tools/${tool%%:*}
-  bin=$out/${tool#*:}
+  bin=$common/${tool#*:}
   if ! up_to_date "$bin" "$dir" "$top/tools/common" "$top/include/uapi"; then
     echo "board: building ${tool#*:}"
     arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \
@@ -75,4 +94,4 @@ for tool in regtool:rjgt102-reg adctool:sar-adc; do
   fi
 done
 
-bash "$here/mkinitramfs.sh" "$out"
+bash "$here/mkinitramfs.sh" "$out" "$common"

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Packs the board's initramfs from what board/build.sh left in OUT:
-# busybox, /init, the modules of board/modules.txt, the guest test program
-# and the device tools.
+# Packs the board's initramfs from what board/build.sh left in OUT (the
+# modules of board/modules.txt, built for one kernel) and COMMON (the guest
+# test program and the device tools), with busybox and /init.
 #
-#   board/mkinitramfs.sh OUT     (writes OUT/initramfs.cpio.gz)
+#   board/mkinitramfs.sh OUT [COMMON]     (writes OUT/initramfs.cpio.gz)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-out=${1:?usage: $0 OUT}
+out=${1:?usage: $0 OUT [COMMON]}
+common=${2:-$out}
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
 
@@ -19,14 +20,15 @@ for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
   [ "$applet" = busybox ] || ln -s busybox "$root/bin/$applet"
 done
 install -m 0755 "$here/init" "$root/init"
-install -m 0755 "$out/board_check" "$root/bin/board_check"
-install -m 0755 "$out/rjgt102-reg" "$out/sar-adc" "$root/bin/"
+install -m 0755 "$common/board_check" "$root/bin/board_check"
+install -m 0755 "$common/rjgt102-reg" "$common/sar-adc" "$root/bin/"
 cp "$here/motd" "$root/etc/board/motd"
 # The sensor's initialisation tables, shared with the host bench's tests.
 cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/null || true
 
 # NAME PARAMS of the modules /init loads, in load order.
 grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >"$root/etc/board/modules"
+grep -v '^#' "$here/modules.txt" | awk '$4 == "late" { print $1, $5 }' >"$root/etc/board/modules.late"
 for name in $(grep -v '^#' "$here/modules.txt" | awk 'NF { print $1 }'); do
   ko=$out/kmod/$name/$name.ko
   [ ! -f "$ko" ] || cp "$ko" "$root/lib/modules/board/"

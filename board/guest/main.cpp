@@ -2,7 +2,7 @@
 // loaded modules through their device nodes, sysfs and the test models'
 // debugfs files, printing a PASS or FAIL line per check.
 //
-//   board_check GROUP     GROUP: i2c, sar, sar-rebind, sensor, smoke, tools
+//   board_check GROUP     GROUP: i2c, sar, sar-rebind, sar-exports, sensor, smoke, tools
 //
 // Exits 0 when every check of the group passed, 1 otherwise, 2 on usage.
 
@@ -33,6 +33,7 @@ constexpr Group kGroups[] = {
     {"i2c", board::run_i2c_checks},
     {"sar", board::run_sar_checks},
     {"sar-rebind", board::run_sar_rebind_checks},
+    {"sar-exports", board::run_sar_export_checks},
     {"sensor", board::run_sensor_checks},
     {"smoke", run_smoke},
     {"tools", board::run_tool_checks},
@@ -51,6 +52,6 @@ int main(int argc, char** argv)
             }
         }
     }
-    std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sensor|smoke|tools\n");
+    std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
     return 2;
 }

@@ -57,7 +57,11 @@ Run run(const char* program, const std::vector<std::string>& args)
     std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open_pipes = 2;
-    while (pid > 0 && open_pipes > 0 && ::poll(fds.data(), fds.size(), 10000) > 0) {
+    // A tool that prints nothing for this long is taken as hung. A register
+    // dump prints only at its end, and on the debug kernel its 256 bit-banged
+    // reads take seconds.
+    constexpr int kSilenceMs = 60000;
+    while (pid > 0 && open_pipes > 0 && ::poll(fds.data(), fds.size(), kSilenceMs) > 0) {
         for (size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
                 continue;

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The modules under the kernel's own fault detectors: the virtual board on
+# the Linux 4.9.337 debug kernel (lockdep, atomic-sleep checks, slab
+# debugging, kmemleak, page-allocation checks), with the same in-guest checks
+# plus a clean kernel log and a kmemleak scan (board/README.md). Skipped
+# (exit 4) where the debug kernel's package is not beside the checkout.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+bash scripts/kernel/prepare.sh
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+if [ -z "${KIMAGE_49:-}" ]; then
+  echo "board 4.9: SKIPPED: no Linux 4.9 debug kernel (its package is not beside the checkout)"
+  exit 4
+fi
+exec bash board/run.sh --kernel 4.9
