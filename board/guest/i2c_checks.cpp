@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ namespace board {
 namespace {
 
 constexpr const char* kNode = "/dev/rjgt102_i2c";
+constexpr const char* kModuleDir = "/lib/modules/board/";
 constexpr const char* kCopyError = "IOC_VDEC_INPUT_INIT error";
 constexpr const char* kNackError = "fail: return NACK";
 
@@ -385,11 +387,51 @@ private:
     I2cSlave slave_;
 };
 
+// gpio_i2c against a GPIO controller that is not there (GPIO 12 and 13 then
+// have no descriptor, and gpiolib lets every call on them succeed) and one
+// whose calls may sleep: each load is refused with its message. The chip and
+// the driver are back as /init loaded them afterwards.
+void check_line_refusals(Checks& c)
+{
+    const std::string dir = kModuleDir;
+    auto load = [&](const char* name, const std::string& params = "") {
+        return load_module(dir + name + ".ko", params);
+    };
+    if (!c.equal(unload_module("gpio_i2c"), 0, "i2c: gpio_i2c unloads for the line checks"))
+        return;
+    bool chip = c.equal(unload_module("board_i2c_slave"), 0, "i2c: GPIO chip unloads, GPIO 12 and 13 are gone");
+    if (chip) {
+        KernelLog log;
+        int err = load("gpio_i2c");
+        c.expect(err == ENODEV && log.count("gpio_i2c: GPIO 12 does not exist") == 1,
+                 "i2c: gpio_i2c refuses to load on GPIO lines that do not exist", std::strerror(err));
+        if (err == 0)
+            unload_module("gpio_i2c");
+        chip = c.equal(load("board_i2c_slave", "lines_can_sleep=1"), 0,
+                       "i2c: GPIO chip loads with lines that may sleep");
+    }
+    if (chip) {
+        KernelLog log;
+        int err = load("gpio_i2c");
+        c.expect(err == EOPNOTSUPP && log.count("gpio_i2c: GPIO 12 may sleep") == 1,
+                 "i2c: gpio_i2c refuses to load on GPIO lines that may sleep", std::strerror(err));
+        if (err == 0)
+            unload_module("gpio_i2c");
+        unload_module("board_i2c_slave");
+    }
+    int chip_err = load("board_i2c_slave");
+    int driver_err = load("gpio_i2c");
+    c.expect(chip_err == 0 && driver_err == 0 && is_char_device(kNode),
+             "i2c: GPIO chip and gpio_i2c load again after the line checks",
+             std::string(std::strerror(chip_err)) + " / " + std::strerror(driver_err));
+}
+
 } // namespace
 
 void run_i2c_checks(Checks& c)
 {
     I2cChecks(c).run();
+    check_line_refusals(c);
 }
 
 void run_i2c_smoke(Checks& c)

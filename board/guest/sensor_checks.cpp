@@ -253,6 +253,12 @@ private:
         c_.expect(fw_.command(pad, "get_fps").field("fps") == 24 &&
                       fw_.command(pad, "get_ae_gain").field("gain") == 32382,
                   who + " long exposure lowers the frame rate; gain clamped");
+        // 2 s is longer than the longest frame: 65533 lines, frame 0xFFFF.
+        fw_.command(pad, "set_ae_usecs 2000000");
+        held_until_notify(pad,
+                          {{0x0220, 0x00}, {0x0202, 0xFF}, {0x0203, 0xFD}, {0x0340, 0xFF},
+                           {0x0341, 0xFF}},
+                          who + " exposure beyond the longest frame");
         fw_.command(pad, "set_fps 59940");  // 1126 lines, in thousandths
         fw_.command(pad, "set_ae_usecs 10000");  // 675 lines: no stretch
         held_until_notify(pad, {{0x0202, 0x02}, {0x0203, 0xA3}, {0x0340, 0x04}, {0x0341, 0x66}},

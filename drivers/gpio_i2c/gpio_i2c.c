@@ -11,6 +11,8 @@
  * states where it leaves the two lines and the next one starts from there.
  */
 
+#define pr_fmt(fmt) KBUILD_MODNAME ": " fmt
+
 #include <linux/delay.h>
 #include <linux/fs.h>
 #include <linux/gpio.h>
@@ -34,8 +36,17 @@
 
 #define I2C_NACK		1	/* i2c_wait_ack(): slave did not answer */
 
+/*
+ * Fixed tags of the line messages (they are not line numbers). Those
+ * messages keep their own format, without the module's prefix.
+ */
+#define GPIOI2C_TAG_DEV_IN	58
+#define GPIOI2C_TAG_DEV_OUT	75
+#define GPIOI2C_TAG_REQ_SCL	489
+#define GPIOI2C_TAG_REQ_SDA	493
+
 /* Serialises whole ioctl calls on the bus; taken from process context only. */
-static spinlock_t gpioi2c_lock;
+static DEFINE_SPINLOCK(gpioi2c_lock);
 
 /* Lines this module requested, so unloading frees only those. */
 static bool gpioi2c_scl_requested;
@@ -45,7 +56,8 @@ static bool gpioi2c_sda_requested;
 static int gpio_dev_out(int gpio, int level)
 {
 	if (gpiod_direction_output_raw(gpio_to_desc(gpio), level)) {
-		pr_err("[%s %d]gpio_direction_output fail!\n", __func__, 75);
+		printk(KERN_ERR "[%s %d]gpio_direction_output fail!\n",
+		       __func__, GPIOI2C_TAG_DEV_OUT);
 		return -EIO;
 	}
 	return 0;
@@ -57,7 +69,8 @@ static int gpio_dev_in(void)
 	struct gpio_desc *sda = gpio_to_desc(GPIOI2C_SDA);
 
 	if (gpiod_direction_input(sda)) {
-		printk("[%s %d]gpio_direction_input fail!\n", __func__, 58);
+		printk("[%s %d]gpio_direction_input fail!\n",
+		       __func__, GPIOI2C_TAG_DEV_IN);
 		return -EIO;
 	}
 	return gpiod_get_raw_value(sda);
@@ -329,23 +342,48 @@ static void gpioi2c_free_lines(void)
 }
 
 /*
- * A line that cannot be requested is driven all the same: the bus has no
- * other user by design, and the failure is in the log.
+ * gpiolib takes a number without a descriptor for an absent optional line
+ * and lets every call on it succeed: a bus there would read 0x00 and report
+ * writes done. And the bus drives its lines under a spinlock, with interrupts
+ * off for each byte: a controller whose calls may sleep cannot carry it.
+ */
+static int gpioi2c_check_line(unsigned int gpio)
+{
+	struct gpio_desc *desc = gpio_to_desc(gpio);
+
+	if (!desc) {
+		pr_err("GPIO %u does not exist\n", gpio);
+		return -ENODEV;
+	}
+	if (gpiod_cansleep(desc)) {
+		pr_err("GPIO %u may sleep, the bus cannot run on it\n", gpio);
+		return -EOPNOTSUPP;
+	}
+	return 0;
+}
+
+/*
+ * A line that exists but cannot be requested is driven all the same: the
+ * bus has no other user by design, and the failure is in the log.
  */
 static int __init i2c_gt102_init(void)
 {
 	int ret;
 
-	spin_lock_init(&gpioi2c_lock);
+	ret = gpioi2c_check_line(GPIOI2C_SCL);
+	if (!ret)
+		ret = gpioi2c_check_line(GPIOI2C_SDA);
+	if (ret)
+		return ret;
 
 	gpioi2c_scl_requested = !gpio_request(GPIOI2C_SCL, NULL);
 	if (!gpioi2c_scl_requested)
-		pr_err("[%s %d]gpio_request fail! gpio_num=%d \n",
-		       __func__, 489, GPIOI2C_SCL);
+		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
+		       __func__, GPIOI2C_TAG_REQ_SCL, GPIOI2C_SCL);
 	gpioi2c_sda_requested = !gpio_request(GPIOI2C_SDA, NULL);
 	if (!gpioi2c_sda_requested)
-		pr_err("[%s %d]gpio_request fail! gpio_num=%d \n",
-		       __func__, 493, GPIOI2C_SDA);
+		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
+		       __func__, GPIOI2C_TAG_REQ_SDA, GPIOI2C_SDA);
 
 	/* Idle bus: both lines high. */
 	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SDA), 1);

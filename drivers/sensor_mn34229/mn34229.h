@@ -1,4 +1,4 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: LicenseRef-Proprietary */
 /*
  * MN34229 MIPI image sensor driver: state shared by the handle, power/init
  * and exposure parts of the driver.
@@ -7,6 +7,7 @@
 #define MN34229_H
 
 #include <linux/bitops.h>
+#include <linux/spinlock.h>
 #include <linux/types.h>
 
 #include "camsensor.h"
@@ -36,6 +37,9 @@
 #define MN34229_LINE_NS_60FPS	14800
 
 #define MN34229_VTS_BASE	1125
+#define MN34229_VTS_MAX		0xFFFF	/* frame length register is 16 bits */
+/* The frame must be 2 lines longer than the exposure. */
+#define MN34229_EXPO_MAX_LINES	(MN34229_VTS_MAX - 2)
 #define MN34229_EXPO_DEFAULT	673
 
 #define MN34229_GAIN_MIN	1024
@@ -44,7 +48,12 @@
 #define MN34229_EXPO_MAX_US	333333
 #define MN34229_SHUTTER_MAX_NS	333333333
 
-/* One private record per registered pad (the handle's private_data). */
+/*
+ * One private record per registered pad (the handle's private_data). @lock
+ * guards the exposure state, the templates, the dirty flags and the
+ * handle's orient: setters may run in any context, while the notification
+ * writes a copy taken under it.
+ */
 struct mn34229_priv {
 	u32 vts;		/* base frame length at the requested rate */
 	u32 fps;		/* fps, or mfps when >= 3000 */
@@ -56,6 +65,7 @@ struct mn34229_priv {
 	struct reg_entry gain_regs[2];
 	struct reg_entry expo_regs[3];
 	u8 orient_dirty;	/* register 0x0101 to be rewritten */
+	spinlock_t lock;
 };
 
 /* Module-wide, shared by all pads */

@@ -1,22 +1,23 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: LicenseRef-Proprietary
 /*
  * MN34229 MIPI image sensor driver: exposure, gain and frame rate.
  *
  * Setters only compute register bytes into the pad's templates and mark them
- * dirty; the framework's status-1 exposure notification writes them to the
- * sensor in one burst. All arithmetic is on u32, products wrap.
+ * dirty, under the pad's lock; the framework's status-1 exposure notification
+ * takes a copy under the lock and writes it to the sensor in one burst. All
+ * arithmetic is on u32.
  */
 #include <linux/bug.h>
 #include <linux/compiler.h>
 #include <linux/kernel.h>
-#include <asm/barrier.h>
+#include <linux/spinlock.h>
+#include <linux/string.h>
 
 #include "camsensor.h"
 #include "mn34229.h"
 
 #define MN34229_GAIN_STEPS	81
 #define MN34229_GAIN_CODE_BASE	0x100	/* code of step 0; each step adds 4 */
-#define MN34229_VTS_MAX		0xFFFF	/* frame length register is 16 bits */
 #define MN34229_MFPS_MIN	3000	/* fps values from here on are in mfps */
 #define MN34229_AE_NOTIFY_APPLY	1
 
@@ -35,13 +36,6 @@ static const u32 gain_table[MN34229_GAIN_STEPS] = {
 	15552, 16229, 16955, 17693, 18484, 19289, 20151, 21028, 21968,	/* 63 */
 	22925, 23950, 24992, 26110, 27246, 28464, 29703, 31031, 32382,	/* 72 */
 };
-
-static inline void mn34229_mark_ae_dirty(struct mn34229_priv *priv)
-{
-	/* templates first: a notification that sees the flag sees them too */
-	smp_wmb();
-	WRITE_ONCE(priv->ae_dirty, 1);
-}
 
 /* Frame length for the current exposure: stretched for long exposures. */
 static void mn34229_update_vts_regs(struct mn34229_priv *priv)
@@ -77,23 +71,35 @@ static u32 mn34229_gain_step(u32 gain)
 	return step;
 }
 
+/*
+ * Lines of @us microseconds, at least 1 and at most what the longest frame
+ * holds; us * 1000 is only formed where it fits in 32 bits.
+ */
+static u32 mn34229_expo_lines(u32 us, u32 line_ns)
+{
+	u32 t, lines;
+
+	if (us > U32_MAX / 1000)
+		return MN34229_EXPO_MAX_LINES;
+	t = us * 1000;
+	lines = t < line_ns ? 1 : t / line_ns;
+	return min_t(u32, lines, MN34229_EXPO_MAX_LINES);
+}
+
 int pCus_SetAEUSecs(struct camsensor_handle *handle, u32 us)
 {
 	struct mn34229_priv *priv = handle->private_data;
-	u32 t = us * 1000;
-	u32 lines;
+	u32 lines = mn34229_expo_lines(us, READ_ONCE(Preview_line_period));
+	unsigned long flags;
 
-	if (t < Preview_line_period)
-		lines = 1;
-	else
-		lines = t / Preview_line_period;
-
+	spin_lock_irqsave(&priv->lock, flags);
 	priv->expo_lines = lines;
 	priv->expo_regs[0].data = (lines >> 16) & 0x01;
 	priv->expo_regs[1].data = (lines >> 8) & 0xFF;
 	priv->expo_regs[2].data = lines & 0xFF;
 	mn34229_update_vts_regs(priv);
-	mn34229_mark_ae_dirty(priv);
+	priv->ae_dirty = 1;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 
@@ -101,11 +107,16 @@ int pCus_SetAEUSecs(struct camsensor_handle *handle, u32 us)
 int pCus_GetAEUSecs(struct camsensor_handle *handle, u32 *us)
 {
 	struct mn34229_priv *priv = handle->private_data;
-	u32 lines = (priv->expo_regs[0].data << 16) |
-		    (priv->expo_regs[1].data << 8) |
-		    priv->expo_regs[2].data;
+	unsigned long flags;
+	u32 lines;
 
-	*us = lines * Preview_line_period / 1000;
+	spin_lock_irqsave(&priv->lock, flags);
+	lines = (priv->expo_regs[0].data << 16) |
+		(priv->expo_regs[1].data << 8) |
+		priv->expo_regs[2].data;
+	spin_unlock_irqrestore(&priv->lock, flags);
+
+	*us = lines * READ_ONCE(Preview_line_period) / 1000;
 	return 0;
 }
 
@@ -113,11 +124,14 @@ int pCus_SetAEGain(struct camsensor_handle *handle, u32 gain)
 {
 	struct mn34229_priv *priv = handle->private_data;
 	u32 code = MN34229_GAIN_CODE_BASE + 4 * mn34229_gain_step(gain);
+	unsigned long flags;
 
+	spin_lock_irqsave(&priv->lock, flags);
 	priv->gain = mn34229_clamp_gain(gain);
 	priv->gain_regs[0].data = code >> 8;
 	priv->gain_regs[1].data = code & 0xFF;
-	mn34229_mark_ae_dirty(priv);
+	priv->ae_dirty = 1;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 
@@ -141,17 +155,22 @@ int pCus_SetFPS(struct camsensor_handle *handle, u32 fps)
 	const struct res_entry *res = &handle->res_table[handle->cur_res];
 	u32 max = res->max_fps;
 	u32 min = res->min_fps;
+	unsigned long flags;
+	u32 vts;
 
 	if (fps >= min && fps <= max)
-		priv->vts = (1000 * max * vts_60fps + 500 * fps) / (1000 * fps);
+		vts = (1000 * max * vts_60fps + 500 * fps) / (1000 * fps);
 	else if (fps >= 1000 * min && fps <= 1000 * max)
-		priv->vts = (1000 * max * vts_60fps + (fps >> 1)) / fps;
+		vts = (1000 * max * vts_60fps + (fps >> 1)) / fps;
 	else
 		return -1;
 
+	spin_lock_irqsave(&priv->lock, flags);
+	priv->vts = vts;
 	priv->fps = fps;
 	mn34229_update_vts_regs(priv);
-	mn34229_mark_ae_dirty(priv);
+	priv->ae_dirty = 1;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 
@@ -159,61 +178,97 @@ int pCus_SetFPS(struct camsensor_handle *handle, u32 fps)
 u32 pCus_GetFPS(struct camsensor_handle *handle)
 {
 	struct mn34229_priv *priv = handle->private_data;
-	u32 length = (priv->vts_regs[0].data << 8) | priv->vts_regs[1].data;
 	u32 n = vts_60fps * handle->res_table[handle->cur_res].max_fps;
+	unsigned long flags;
+	u32 length, fps;
 
-	if (priv->fps >= MN34229_MFPS_MIN)
+	spin_lock_irqsave(&priv->lock, flags);
+	length = (priv->vts_regs[0].data << 8) | priv->vts_regs[1].data;
+	fps = priv->fps;
+	spin_unlock_irqrestore(&priv->lock, flags);
+
+	if (fps >= MN34229_MFPS_MIN)
 		n *= 1000;
 	if (!length)
 		return 0;
 	return n / length;
 }
 
+/* What one notification writes, copied under the pad's lock. */
+struct mn34229_ae_batch {
+	struct reg_entry expo_regs[3];
+	struct reg_entry gain_regs[2];
+	struct reg_entry vts_regs[2];
+	bool ae;
+	bool orient;
+	bool flip;
+};
+
+/*
+ * Takes what the setters queued and clears the flags, in one step under the
+ * lock: a setter that runs while the copy is on the bus sets its flag again
+ * and is written next time, and no template reaches the sensor half old,
+ * half new.
+ */
+static bool mn34229_take_batch(struct camsensor_handle *handle,
+			       struct mn34229_ae_batch *batch)
+{
+	struct mn34229_priv *priv = handle->private_data;
+	unsigned long flags;
+
+	spin_lock_irqsave(&priv->lock, flags);
+	batch->ae = priv->ae_dirty;
+	batch->orient = priv->orient_dirty;
+	if (batch->ae || batch->orient)
+		memcpy(batch->expo_regs, priv->expo_regs, sizeof(batch->expo_regs));
+	if (batch->ae) {
+		memcpy(batch->gain_regs, priv->gain_regs, sizeof(batch->gain_regs));
+		memcpy(batch->vts_regs, priv->vts_regs, sizeof(batch->vts_regs));
+	}
+	if (batch->orient) {
+		batch->flip = handle->orient == MN34229_ORIENT_FLIP;
+		if (!batch->flip)
+			handle->orient = 0;
+	}
+	priv->ae_dirty = 0;
+	priv->orient_dirty = 0;
+	spin_unlock_irqrestore(&priv->lock, flags);
+
+	return batch->ae || batch->orient;
+}
+
 /*
  * Writes what the setters queued: exposure, gain, frame length, then the
- * orientation bit. A flag is cleared before its registers are written, so a
- * setter racing with the writes sets it again and is written next time.
+ * orientation bit.
  */
 int pCus_AEStatusNotify(struct camsensor_handle *handle, u32 status)
 {
-	struct mn34229_priv *priv = handle->private_data;
 	const struct camsensor_i2c_ops *i2c = handle->i2c_ops;
 	struct camsensor_i2c_cfg *cfg = &handle->i2c_cfg;
-	u8 ae_dirty, orient_dirty;
+	struct mn34229_ae_batch batch;
 	u16 val;
 
 	if (status != MN34229_AE_NOTIFY_APPLY)
 		return 0;
-
-	ae_dirty = READ_ONCE(priv->ae_dirty);
-	orient_dirty = READ_ONCE(priv->orient_dirty);
-	if (!ae_dirty && !orient_dirty)
+	if (!mn34229_take_batch(handle, &batch))
 		return 0;
-	if (ae_dirty)
-		WRITE_ONCE(priv->ae_dirty, 0);
-	if (orient_dirty)
-		WRITE_ONCE(priv->orient_dirty, 0);
-	/* the clears must be visible before the templates are read */
-	smp_mb();
 
-	i2c->write_table(i2c, cfg, priv->expo_regs, ARRAY_SIZE(priv->expo_regs));
-	if (ae_dirty) {
-		i2c->write_table(i2c, cfg, priv->gain_regs,
-				 ARRAY_SIZE(priv->gain_regs));
-		i2c->write_table(i2c, cfg, priv->vts_regs,
-				 ARRAY_SIZE(priv->vts_regs));
+	i2c->write_table(i2c, cfg, batch.expo_regs, ARRAY_SIZE(batch.expo_regs));
+	if (batch.ae) {
+		i2c->write_table(i2c, cfg, batch.gain_regs,
+				 ARRAY_SIZE(batch.gain_regs));
+		i2c->write_table(i2c, cfg, batch.vts_regs,
+				 ARRAY_SIZE(batch.vts_regs));
 	}
-	if (orient_dirty) {
+	if (batch.orient) {
 		/* bits that could not be read are written as 0 */
 		val = 0;
 		if (i2c->read_reg(i2c, cfg, MN34229_REG_ORIENT, &val))
 			val = 0;
-		if (handle->orient == MN34229_ORIENT_FLIP) {
+		if (batch.flip)
 			val |= MN34229_ORIENT_BIT;
-		} else {
+		else
 			val &= ~MN34229_ORIENT_BIT;
-			handle->orient = 0;
-		}
 		i2c->write_reg(i2c, cfg, MN34229_REG_ORIENT, val);
 	}
 	return 0;

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: LicenseRef-Proprietary
 /*
  * MN34229 MIPI image sensor driver: module load/unload, parameters, and the
  * sensor handle the platform's sensor framework creates for each pad.
@@ -11,6 +11,7 @@
 #include <linux/module.h>
 #include <linux/moduleparam.h>
 #include <linux/printk.h>
+#include <linux/spinlock.h>
 #include <linux/string.h>
 
 #include "cam_os.h"
@@ -117,6 +118,7 @@ static void mn34229_install_ops(struct camsensor_ops *ops)
 int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 {
 	struct mn34229_priv *priv;
+	unsigned long flags;
 	unsigned int i;
 
 	if (!handle)
@@ -127,9 +129,11 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 		return -1;
 	}
 
+	spin_lock_irqsave(&priv->lock, flags);
 	memcpy(priv->vts_regs, &mn34229_ae_templates[0], sizeof(priv->vts_regs));
 	memcpy(priv->gain_regs, &mn34229_ae_templates[2], sizeof(priv->gain_regs));
 	memcpy(priv->expo_regs, &mn34229_ae_templates[4], sizeof(priv->expo_regs));
+	spin_unlock_irqrestore(&priv->lock, flags);
 
 	snprintf(handle->model_name, sizeof(handle->model_name), "%s",
 		 SENSOR_MODEL_NAME);
@@ -171,11 +175,13 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 
 	printk(KERN_DEFAULT "sensor init bayer id = %d\n", handle->bayer_id);
 
+	spin_lock_irqsave(&priv->lock, flags);
 	priv->vts = vts_60fps;
 	priv->fps = 60;
 	priv->expo_lines = MN34229_EXPO_DEFAULT;
 	priv->orient_dirty = 0;
 	priv->ae_dirty = 0;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 
@@ -200,6 +206,7 @@ static int __init mn34229_init_driver(void)
 			continue;
 		}
 		memset(priv, 0, sizeof(*priv));
+		spin_lock_init(&priv->lock);
 
 		DrvRegisterSensorDriverEx(pad, cus_camsensor_init_handle_linear,
 					  priv);
@@ -209,6 +216,8 @@ static int __init mn34229_init_driver(void)
 			"MN34229_MIPI_init_driver", pad);
 		priv_by_pad[pad] = priv;
 	}
+	if (!(chmap & GENMASK(CAMSENSOR_MAX_PADS - 1, 0)))
+		pr_info("MN34229: chmap selects no sensor pad, none registered\n");
 	return 0;
 }
 

@@ -1,4 +1,4 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: LicenseRef-Proprietary
 /*
  * MN34229 MIPI image sensor driver: power sequencing, register
  * initialisation for the two 1080p modes, mode selection and orientation.
@@ -7,7 +7,7 @@
 #include <linux/compiler.h>
 #include <linux/kernel.h>
 #include <linux/printk.h>
-#include <asm/barrier.h>
+#include <linux/spinlock.h>
 
 #include "cam_os.h"
 #include "camsensor.h"
@@ -158,6 +158,8 @@ int pCus_poweron(struct camsensor_handle *handle, u32 pad)
 int pCus_poweroff(struct camsensor_handle *handle, u32 pad)
 {
 	const struct camsensor_sif_ops *sif = handle->sif_ops;
+	struct mn34229_priv *priv = handle->private_data;
+	unsigned long flags;
 
 	sif->set_pwdn(pad, handle->pwdn_level);
 	sif->set_reset(pad, handle->reset_level);
@@ -166,7 +168,9 @@ int pCus_poweroff(struct camsensor_handle *handle, u32 pad)
 	if (handle->if_aux_flag == 1)
 		sif->if_aux(pad, 1, 0);
 	/* the init tables leave register 0x0101 unflipped */
+	spin_lock_irqsave(&priv->lock, flags);
 	handle->orient = 0;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 
@@ -223,6 +227,17 @@ int pCus_init_mipi4lane_linear(struct camsensor_handle *handle)
  * Selects the table init writes and the frame timing; registers are not
  * touched. The line period is module-wide, so this changes it for every pad.
  */
+static void mn34229_set_mode(struct mn34229_priv *priv, u32 fps, u32 line_ns)
+{
+	unsigned long flags;
+
+	spin_lock_irqsave(&priv->lock, flags);
+	priv->vts = vts_60fps;
+	priv->fps = fps;
+	spin_unlock_irqrestore(&priv->lock, flags);
+	WRITE_ONCE(Preview_line_period, line_ns);
+}
+
 int pCus_SetVideoRes(struct camsensor_handle *handle, u32 index)
 {
 	struct mn34229_priv *priv = handle->private_data;
@@ -234,15 +249,11 @@ int pCus_SetVideoRes(struct camsensor_handle *handle, u32 index)
 	switch (index) {
 	case MN34229_RES_30FPS:
 		handle->ops.init = pCus_init_2m_30fps_mipi4lane_linear;
-		priv->vts = vts_60fps;
-		priv->fps = 30;
-		Preview_line_period = MN34229_LINE_NS_30FPS;
+		mn34229_set_mode(priv, 30, MN34229_LINE_NS_30FPS);
 		break;
 	case MN34229_RES_60FPS:
 		handle->ops.init = pCus_init_mipi4lane_linear;
-		priv->vts = vts_60fps;
-		priv->fps = 60;
-		Preview_line_period = MN34229_LINE_NS_60FPS;
+		mn34229_set_mode(priv, 60, MN34229_LINE_NS_60FPS);
 		break;
 	}
 	return 0;
@@ -289,11 +300,12 @@ int pCus_GetOrien(struct camsensor_handle *handle, u32 *orient)
 int pCus_SetOrien(struct camsensor_handle *handle, u32 orient)
 {
 	struct mn34229_priv *priv = handle->private_data;
+	unsigned long flags;
 
+	spin_lock_irqsave(&priv->lock, flags);
 	handle->orient = orient;
-	/* orient first: a notification that sees the flag sees it too */
-	smp_wmb();
-	WRITE_ONCE(priv->orient_dirty, 1);
+	priv->orient_dirty = 1;
+	spin_unlock_irqrestore(&priv->lock, flags);
 	return 0;
 }
 

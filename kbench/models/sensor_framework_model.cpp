@@ -47,6 +47,7 @@ struct State {
   std::array<Pad, kPads> pads;
   std::map<Interface, bool> refused;
   std::function<void(unsigned, uint16_t)> table_hook;
+  std::function<void(unsigned, uint16_t)> entry_hook;
 };
 
 State& state() {
@@ -116,6 +117,7 @@ int model_write_table(const camsensor_i2c_ops*, camsensor_i2c_cfg* cfg,
   for (int i = 0; i < count; ++i) {
     int err = write_one(p, cfg, entries[i].reg, entries[i].data);
     if (err && !ret) ret = err;
+    if (state().entry_hook) state().entry_hook(p.handle.pad, entries[i].reg);
   }
   if (state().table_hook && count > 0) state().table_hook(p.handle.pad, entries[0].reg);
   return ret;
@@ -235,6 +237,10 @@ void fail_reads(unsigned pad, uint16_t addr, unsigned count) {
 
 void on_write_table(std::function<void(unsigned, uint16_t)> hook) {
   state().table_hook = std::move(hook);
+}
+
+void on_table_entry(std::function<void(unsigned, uint16_t)> hook) {
+  state().entry_hook = std::move(hook);
 }
 
 const Lines& lines(unsigned pad) { return state().pads.at(pad).lines; }

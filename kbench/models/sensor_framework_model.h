@@ -79,6 +79,10 @@ void fail_reads(unsigned pad, uint16_t addr, unsigned count);
 // Called after each write_table has written its entries, with the pad and
 // the table's first register, before it returns to the driver.
 void on_write_table(std::function<void(unsigned pad, uint16_t first_reg)> hook);
+// Called after each entry of a write_table has been written, with the pad
+// and the entry's register: another context of the framework at work while
+// the table is on the bus.
+void on_table_entry(std::function<void(unsigned pad, uint16_t reg)> hook);
 
 // Line levels the sensor interface last drove per pad (-1: never).
 struct Lines {

@@ -100,6 +100,8 @@ int direction_failure(unsigned gpio) {
 int set_direction(const gpio_desc* desc, bool output, int value) {
   if (!desc) return 0;
   unsigned n = desc->number;
+  if (lines[n].can_sleep && detail::atomic_context())
+    detail::violation("direction of GPIO " + std::to_string(n) + ", which may sleep, set in atomic context");
   if (int err = direction_failure(n)) return err;
   Line& l = lines[n];
   l.output = output;
@@ -108,8 +110,16 @@ int set_direction(const gpio_desc* desc, bool output, int value) {
   return 0;
 }
 
+// gpiolib warns whenever a line that may sleep is read or set without the
+// _cansleep call, whatever the context.
+void check_no_sleep(const gpio_desc* desc, const char* fn) {
+  if (lines[desc->number].can_sleep)
+    detail::violation(std::string(fn) + " on GPIO " + std::to_string(desc->number) + ", which may sleep");
+}
+
 int raw_get(const gpio_desc* desc) {
   if (!desc) return 0;
+  check_no_sleep(desc, "gpiod_get_value");
   ++sample_count[desc->number];
   notify(desc->number, Source::Sample);
   return level(desc->number);
@@ -117,6 +127,7 @@ int raw_get(const gpio_desc* desc) {
 
 void raw_set(const gpio_desc* desc, int value) {
   if (!desc) return;
+  check_no_sleep(desc, "gpiod_set_value");
   lines[desc->number].out_level = value ? 1 : 0;
   notify(desc->number, Source::Soc);
 }
@@ -156,6 +167,8 @@ void remove_listener(ListenerId id) {
   }
 }
 void fail_request(unsigned gpio, int error) { request_failures[gpio] = error; }
+void set_absent(unsigned gpio, bool absent) { lines.at(gpio).absent = absent; }
+void set_can_sleep(unsigned gpio, bool can_sleep) { lines.at(gpio).can_sleep = can_sleep; }
 
 void fail_direction(unsigned gpio, int error, bool persistent) {
   direction_failures[gpio] = {error, persistent};
@@ -172,7 +185,7 @@ using kb::gpio::kLines;
 extern "C" {
 
 struct gpio_desc* gpio_to_desc(unsigned int gpio) {
-  if (gpio >= kLines) return nullptr;
+  if (gpio >= kLines || kb::gpio::lines[gpio].absent) return nullptr;
   return const_cast<gpio_desc*>(&kb::gpio::descs()[gpio]);
 }
 
@@ -181,7 +194,8 @@ int desc_to_gpio(const struct gpio_desc* desc) { return desc ? int(desc->number)
 bool gpio_is_valid(int number) { return number >= 0 && unsigned(number) < kLines; }
 
 int gpio_request(unsigned int gpio, const char* label) {
-  if (gpio >= kLines) return -EPROBE_DEFER;  // a valid number without a chip
+  // a valid number without a chip
+  if (gpio >= kLines || kb::gpio::lines[gpio].absent) return -EPROBE_DEFER;
   auto failure = kb::gpio::request_failures.find(gpio);
   if (failure != kb::gpio::request_failures.end()) {
     int err = failure->second;
@@ -217,6 +231,10 @@ int gpiod_direction_output_raw(struct gpio_desc* desc, int value) {
 int gpiod_direction_output(struct gpio_desc* desc, int value) {
   bool invert = desc && kb::gpio::lines[desc->number].active_low;
   return kb::gpio::set_direction(desc, true, invert ? !value : value);
+}
+
+int gpiod_cansleep(const struct gpio_desc* desc) {
+  return desc && kb::gpio::lines[desc->number].can_sleep;
 }
 
 int gpiod_get_raw_value(const struct gpio_desc* desc) { return kb::gpio::raw_get(desc); }

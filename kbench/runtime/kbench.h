@@ -177,6 +177,8 @@ struct Line {
   std::optional<int> external;  // what the outside world drives, if anything
   int pull = 1;               // level when nobody drives (pull-up by default)
   bool active_low = false;    // honoured by gpiod_*_value, ignored by *_raw_*
+  bool absent = false;        // no controller has the number (see set_absent)
+  bool can_sleep = false;     // its controller may sleep (see set_can_sleep)
 };
 const Line& line(unsigned gpio);
 // The level on the wire: the SoC's when it drives, else the outside world's,
@@ -212,6 +214,14 @@ const std::vector<Contention>& contentions();
 // The next request / direction change of this line fails with the error.
 void fail_request(unsigned gpio, int error);
 void fail_direction(unsigned gpio, int error, bool persistent = false);
+// No GPIO controller has the line (not probed, or no such number), as
+// gpiolib sees it: gpio_to_desc() gives NULL, gpio_request() -EPROBE_DEFER,
+// and the descriptor calls accept the NULL and do nothing.
+void set_absent(unsigned gpio, bool absent = true);
+// The line's controller may sleep (an I2C expander, ...): gpiod_cansleep()
+// says so, a direction change in atomic context is a violation, and so is
+// every non-sleeping get/set of its value (gpiolib warns on each).
+void set_can_sleep(unsigned gpio, bool can_sleep = true);
 // Lines requested and freed, in order ("+12", "-12").
 const std::vector<std::string>& request_log();
 // How often the SoC sampled each line.

@@ -138,6 +138,48 @@ TEST_F(Device, LoadFailuresReleaseOnlyTheLinesItRequested) {
   }
 }
 
+// gpiolib takes a missing line for an absent optional one and lets every
+// call succeed, and a line that may sleep cannot be driven with interrupts
+// off: the module refuses both before it claims anything.
+TEST_F(Device, RefusesLinesThatDoNotExistOrMaySleep) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned> absent, sleeping;
+    int result;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"no clock line", {kScl}, {}, -ENODEV, "gpio_i2c: GPIO 12 does not exist\n"},
+      {"no data line", {kSda}, {}, -ENODEV, "gpio_i2c: GPIO 13 does not exist\n"},
+      {"no GPIO controller", {kScl, kSda}, {}, -ENODEV, "gpio_i2c: GPIO 12 does not exist\n"},
+      {"clock line may sleep", {}, {kScl}, -EOPNOTSUPP,
+       "gpio_i2c: GPIO 12 may sleep, the bus cannot run on it\n"},
+      {"data line may sleep", {}, {kSda}, -EOPNOTSUPP,
+       "gpio_i2c: GPIO 13 may sleep, the bus cannot run on it\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    kb::reset();
+    for (unsigned gpio : c.absent) kb::gpio::set_absent(gpio);
+    for (unsigned gpio : c.sleeping) kb::gpio::set_can_sleep(gpio);
+
+    EXPECT_EQ(kb::load(kModule), c.result);
+    EXPECT_EQ(kb::log_texts(), std::vector<std::string>{c.message});
+    for (const auto& line : kb::log()) EXPECT_EQ(line.level, 3);
+    EXPECT_EQ(kb::find_misc(kDevice), nullptr);
+    EXPECT_TRUE(kb::gpio::request_log().empty());
+    EXPECT_FALSE(kb::gpio::line(kScl).output);
+    EXPECT_FALSE(kb::gpio::line(kSda).output);
+    if (kb::module_info(kModule)->loaded) {
+      // The old module: show what it does with such lines before unloading.
+      gpioi2c_block b = block(0x10, 1);
+      call(GPIOI2C_CMD_READ, &b);
+      kb::unload(kModule);
+    }
+    EXPECT_EQ(kb::violations(), std::vector<std::string>{});
+  }
+}
+
 TEST_F(Device, ReadsARangeOneTransactionPerRegister) {
   load();
   std::vector<uint8_t> sent(GPIOI2C_DATA_LEN, kFill);

@@ -72,10 +72,15 @@ INSTANTIATE_TEST_SUITE_P(
         // At the frame length the exposure still fits: 1123 + 2 = 1125.
         ExposureCase{1, 16635, 1123, {0x00, 0x04, 0x63}, {0x04, 0x65}, 16620},
         ExposureCase{1, 16650, 1125, {0x00, 0x04, 0x65}, {0x04, 0x67}, 16650},
-        // Beyond the limits: bit 16 is used, and the frame length is
-        // clamped to what its 16-bit register holds.
-        ExposureCase{1, 1000000, 67567, {0x01, 0x07, 0xEF}, {0xFF, 0xFF}, 999991},
-        ExposureCase{0, 1941650, 65532, {0x00, 0xFF, 0xFC}, {0xFF, 0xFE}, 1941647}));
+        // Beyond the limits the exposure is clamped to what the longest
+        // frame (16-bit register) holds, 65533 lines, and us * 1000 never
+        // wraps.
+        ExposureCase{0, 1941650, 65532, {0x00, 0xFF, 0xFC}, {0xFF, 0xFE}, 1941647},
+        ExposureCase{0, 1941710, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
+        ExposureCase{1, 1000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
+        ExposureCase{1, 2000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
+        ExposureCase{0, 5000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
+        ExposureCase{1, 0xFFFFFFFF, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888}));
 
 TEST_F(AeTest, ShorterExposureReturnsTheFrameToVts) {
   up(1);
@@ -386,13 +391,61 @@ TEST_F(NotifyTest, OrientationChangeDuringTheWritesIsNotLost) {
     h(pad).ops.set_orien(&h(pad), 0);
   });
   notify();
-  EXPECT_EQ(sensorfw::reg(0, 0x0101), 0x00) << "orient is read after the flag is cleared";
+  EXPECT_EQ(sensorfw::reg(0, 0x0101), 0x02) << "the orientation the notification took";
   EXPECT_EQ(priv().orient_dirty, 1);
   sensorfw::on_write_table(nullptr);
   sensorfw::preset(0, 0x0101, 0x02);
   notify();
   EXPECT_EQ(priv().orient_dirty, 0);
   EXPECT_EQ(sensorfw::reg(0, 0x0101), 0x00);
+}
+
+// What the sensor holds: exposure lines, gain code, frame length.
+struct Setting {
+  uint32_t lines, gain_code, frame;
+  bool operator==(const Setting& o) const {
+    return lines == o.lines && gain_code == o.gain_code && frame == o.frame;
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Setting& s) {
+  return os << std::hex << "lines 0x" << s.lines << ", gain 0x" << s.gain_code << ", frame 0x" << s.frame;
+}
+
+Setting sensor_setting() {
+  auto r = [](uint16_t reg) { return uint32_t(sensorfw::reg(0, reg)); };
+  return {r(0x0220) << 16 | r(0x0202) << 8 | r(0x0203), r(0x0204) << 8 | r(0x0205), r(0x0340) << 8 | r(0x0341)};
+}
+
+// Setters may run in any context, also while a notification has the
+// templates on the bus. Each notification writes the whole setting it found
+// when it began, never part of a newer one (0x04FF lines going to 0x0500
+// must not reach the sensor as 0x0400 or 0x05FF), and the newer one follows
+// at the next.
+TEST_F(NotifyTest, SetterDuringATableWriteTearsNoValue) {
+  const Setting before{0x04FF, 0x1BC, 0x0501}, after{0x0500, 0x200, 0x0502};
+  for (uint16_t during : {0x0220, 0x0202, 0x0203, 0x0204, 0x0205, 0x0340, 0x0341}) {
+    SCOPED_TRACE(during);
+    kb::reset();
+    up(1);
+    mode(1);
+    h().ops.set_ae_usecs(&h(), 18930);  // 1279 lines
+    h().ops.set_ae_gain(&h(), 8000);
+    bool fired = false;
+    sensorfw::on_table_entry([&](unsigned pad, uint16_t reg) {
+      if (fired || reg != during) return;
+      fired = true;
+      h(pad).ops.set_ae_usecs(&h(pad), 18944);  // 1280 lines
+      h(pad).ops.set_ae_gain(&h(pad), 16229);
+    });
+    notify();
+    ASSERT_TRUE(fired);
+    EXPECT_EQ(sensor_setting(), before);
+    notify();
+    EXPECT_EQ(sensor_setting(), after);
+    sensorfw::on_table_entry(nullptr);
+    kb::unload(kModule);
+  }
 }
 
 }  // namespace

@@ -55,16 +55,26 @@ TEST_F(LoadTest, DeclaresLicenceDescriptionAndParameters) {
   EXPECT_EQ(text_param(0), "QVStest[sensor_module][ build.202612081530]SVQ");
 }
 
-TEST_F(LoadTest, DefaultChmapRegistersNothing) {
-  ASSERT_EQ(kb::load(kModule), 0);
-  EXPECT_THAT(sensorfw::call_texts(),
-              ElementsAre("DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = 0",
-                          "DrvSensorI2CVer(1, 1) = 0"));
-  EXPECT_THAT(kb::log_texts(), IsEmpty());
+// A load that registers nothing says so, once.
+TEST_F(LoadTest, ChmapWithoutPadsRegistersNothing) {
+  for (const char* chmap : {"", "0x30"}) {
+    SCOPED_TRACE(chmap);
+    kb::reset();
+    if (*chmap) {
+      ASSERT_TRUE(kb::set_param(kModule, "chmap", chmap));
+    }
+    ASSERT_EQ(kb::load(kModule), 0);
+    EXPECT_THAT(sensorfw::call_texts(),
+                ElementsAre("DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = 0",
+                            "DrvSensorI2CVer(1, 1) = 0"));
+    EXPECT_THAT(kb::log_texts(),
+                ElementsAre("MN34229: chmap selects no sensor pad, none registered\n"));
+    for (const auto& line : kb::log()) EXPECT_EQ(line.level, 6);
 
-  sensorfw::clear_calls();
-  kb::unload(kModule);
-  EXPECT_THAT(sensorfw::call_texts(), IsEmpty());
+    sensorfw::clear_calls();
+    kb::unload(kModule);
+    EXPECT_THAT(sensorfw::call_texts(), IsEmpty());
+  }
 }
 
 struct PadCase {

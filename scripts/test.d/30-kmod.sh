@@ -2,7 +2,8 @@
 # Builds every kernel module in scripts/kernel/modules.list for the ARMv7
 # board and for the host, with W=1, warnings as errors and sparse, and runs
 # checkpatch --strict on its sources; ARMv7 modules must show the board
-# kernel's vermagic and a GPL (or, for mn34229drv, Proprietary) licence.
+# kernel's vermagic and a GPL (or, for mn34229drv, Proprietary) licence, and
+# their sources SPDX tags that say the same.
 # Output under build/kmod/{arm,host}/NAME.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -26,6 +27,26 @@ check_modinfo() {
   fi
 }
 
+# Every source file's SPDX tag must say what the module declares: a module
+# that claims "Proprietary" cannot ship files tagged GPL, nor the reverse.
+check_spdx() {
+  local src=$1 license=$2 want f tag
+  case $license in
+    GPL) want='GPL-2.0*' ;;
+    Proprietary) want='LicenseRef-Proprietary' ;;
+    *) echo "kmod: $src: no SPDX tag known for licence '$license'" >&2; return 1 ;;
+  esac
+  for f in "$src"/*.[ch] "$src"/Kbuild "$src"/Makefile; do
+    [ -f "$f" ] || continue
+    tag=$(sed -n -e 's/.*SPDX-License-Identifier: *\([^ ]*\).*/\1/p' "$f" | head -n1)
+    # shellcheck disable=SC2053 # $want is a pattern
+    if [[ $tag != $want ]]; then
+      echo "kmod: $f: SPDX tag '$tag' but the module's licence is '$license'" >&2
+      return 1
+    fi
+  done
+}
+
 status=0
 while read -r src deps; do
   name=$(basename "$src")
@@ -38,7 +59,10 @@ while read -r src deps; do
         "$src" "build/kmod/$arch/$name"; then
       echo "kmod: $name ($arch) built"
       if [ "$arch" = arm ]; then
-        for ko in "build/kmod/arm/$name"/*.ko; do check_modinfo "$ko" || status=1; done
+        for ko in "build/kmod/arm/$name"/*.ko; do
+          check_modinfo "$ko" || status=1
+          check_spdx "$src" "$(modinfo -F license "$ko")" || status=1
+        done
       fi
     else
       status=1

@@ -7,11 +7,13 @@
 #   - the device-tree binding's examples and the example board tree compile
 #     with dtc and match the binding;
 #   - the modules cross-build with drivers/Makefile from a copy of the tree
-#     and install into a root file system with their stand-ins, where depmod
-#     resolves what each needs;
-#   - dkms.conf parses, names modules that exist, and (when dkms is
-#     installed) builds all modules against the host's kernel headers in a
-#     private dkms tree.
+#     and install into a root file system with their stand-ins (STANDINS=1),
+#     where depmod resolves what each needs; without the switch no stand-in
+#     is installed, and clean leaves no module built;
+#   - dkms.conf parses, names modules that exist (the stand-ins only with
+#     PTZCAM_STANDINS=yes), and (when dkms is installed) builds all modules
+#     with the stand-ins against the host's kernel headers in a private dkms
+#     tree.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
@@ -103,8 +105,9 @@ copy_tree "$tmp/tree"
 rootfs=$tmp/rootfs
 # The board kernel signs modules at install; there is no key here.
 kmake=(make -C "$tmp/tree/drivers" KDIR="$KDIR_ARM" ARCH=arm CROSS_COMPILE="$CROSS_COMPILE_ARM")
-if "${kmake[@]}" -j2 modules >"$tmp/kbuild.log" 2>&1 &&
-    "${kmake[@]}" INSTALL_MOD_PATH="$rootfs" CONFIG_MODULE_SIG_ALL= modules_install >>"$tmp/kbuild.log" 2>&1; then
+if "${kmake[@]}" STANDINS=1 -j2 modules >"$tmp/kbuild.log" 2>&1 &&
+    "${kmake[@]}" STANDINS=1 INSTALL_MOD_PATH="$rootfs" CONFIG_MODULE_SIG_ALL= modules_install \
+      >>"$tmp/kbuild.log" 2>&1; then
   depmod -b "$rootfs" "${KVER:?}" 2>/dev/null
   dep=$rootfs/lib/modules/$KVER/modules.dep
   for line in "extra/gpio_i2c.ko:" "extra/qvsys.ko:" "extra/sensor_framework.ko:" \
@@ -112,6 +115,20 @@ if "${kmake[@]}" -j2 modules >"$tmp/kbuild.log" 2>&1 &&
     grep -qx "$line" "$dep" || fail "installed modules: no '$line' in modules.dep"
   done
   echo "devtools: modules cross-built for $KVER and installed: $(cut -d: -f1 "$dep" | xargs -n1 basename | xargs)"
+  # A board kernel with the services of its own: the stand-ins built above
+  # stay out of its root file system.
+  bare=$tmp/rootfs-bare
+  if "${kmake[@]}" INSTALL_MOD_PATH="$bare" CONFIG_MODULE_SIG_ALL= modules_install >>"$tmp/kbuild.log" 2>&1; then
+    installed=$(find "$bare" -name '*.ko*' -printf '%f\n' | sort | xargs)
+    [ "$installed" = "gpio_i2c.ko mn34229drv.ko sar_adc.ko" ] ||
+      fail "install without STANDINS=1 installed: $installed"
+  else
+    tail -n 30 "$tmp/kbuild.log" >&2
+    fail "installing the modules without the stand-ins failed"
+  fi
+  "${kmake[@]}" clean >>"$tmp/kbuild.log" 2>&1 || fail "make -C drivers clean failed"
+  left=$(cd "$tmp/tree" && find . -name '*.ko' | sort | xargs)
+  [ -z "$left" ] || fail "make -C drivers clean left: $left"
 else
   tail -n 30 "$tmp/kbuild.log" >&2
   fail "cross-building or installing the modules failed"
@@ -119,9 +136,11 @@ fi
 
 # --- dkms.conf ------------------------------------------------------------------------------
 bash -n dkms.conf || fail "dkms.conf does not parse"
-for standins in yes no; do
+for standins in yes no unset; do
+  setting=(PTZCAM_STANDINS="$standins")
+  [ "$standins" = unset ] && setting=(-u PTZCAM_STANDINS)  # the default: no stand-ins
   # shellcheck disable=SC2016 # expanded by the inner shell
-  modules=$(PTZCAM_STANDINS=$standins kernel_source_dir=/k bash -c '
+  modules=$(env "${setting[@]}" kernel_source_dir=/k bash -c '
     . ./dkms.conf
     for i in "${!BUILT_MODULE_NAME[@]}"; do
       echo "${BUILT_MODULE_NAME[$i]} ${BUILT_MODULE_LOCATION[$i]} ${DEST_MODULE_LOCATION[$i]}"
@@ -139,7 +158,8 @@ kver=$(basename "$(readlink -f /usr/src/linux-headers-*-amd64 | head -n1)" | sed
 if command -v dkms >/dev/null && [ -d "/lib/modules/$kver/build" ]; then
   mkdir -p "$tmp/dkms/tree"
   copy_tree "$tmp/dkms/src/ptzcam-1.0"
-  if dkms build -m ptzcam -v 1.0 -k "$kver" --sourcetree "$tmp/dkms/src" \
+  # The host kernel has neither service: build with the stand-ins.
+  if PTZCAM_STANDINS=yes dkms build -m ptzcam -v 1.0 -k "$kver" --sourcetree "$tmp/dkms/src" \
       --dkmstree "$tmp/dkms/tree" -j 2 >"$tmp/dkms.log" 2>&1; then
     built=$(find "$tmp/dkms/tree" -path "*/$kver/*" -name '*.ko*' -printf '%f\n' | sort | xargs)
     [ "$(wc -w <<<"$built")" -eq 5 ] || fail "dkms built only: $built"

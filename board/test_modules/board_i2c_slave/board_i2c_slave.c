@@ -17,6 +17,9 @@
  *   starts, stops start (also repeated) and stop conditions seen
  *   acked, nacked bytes the slave acknowledged or refused
  *   min_bit_ns    shortest SCL period within a byte, in ns (write 0 to reset)
+ *
+ * Parameter lines_can_sleep=1 marks the chip as one whose calls may sleep
+ * (like an I2C GPIO expander); the lines behave the same.
  */
 
 #include <linux/debugfs.h>
@@ -87,6 +90,10 @@ struct bus_model {
 };
 
 static struct bus_model bus;
+
+static bool lines_can_sleep;
+module_param(lines_can_sleep, bool, 0444);
+MODULE_PARM_DESC(lines_can_sleep, "the chip's calls may sleep, as an I2C expander's do");
 
 /* Pull-ups: a line is high unless something drives it low. */
 static bool wire_scl(const struct bus_model *b)
@@ -374,7 +381,7 @@ static int __init board_i2c_slave_init(void)
 	b->chip.owner = THIS_MODULE;
 	b->chip.base = 0;
 	b->chip.ngpio = BUS_NGPIO;
-	b->chip.can_sleep = false;
+	b->chip.can_sleep = lines_can_sleep;
 	b->chip.get_direction = bus_get_direction;
 	b->chip.direction_input = bus_direction_input;
 	b->chip.direction_output = bus_direction_output;

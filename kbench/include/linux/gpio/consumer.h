@@ -18,6 +18,7 @@ int gpiod_direction_output(struct gpio_desc *desc, int value);
 int gpiod_direction_output_raw(struct gpio_desc *desc, int value);
 int gpiod_get_value(const struct gpio_desc *desc);
 int gpiod_get_raw_value(const struct gpio_desc *desc);
+int gpiod_cansleep(const struct gpio_desc *desc);
 void gpiod_set_value(struct gpio_desc *desc, int value);
 void gpiod_set_raw_value(struct gpio_desc *desc, int value);
 KB_END_DECLS
