@@ -4,12 +4,11 @@
 # tag, and proof that a "Proprietary" module binds only plain exports.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/stage.sh
 
 bash scripts/kernel/prepare.sh
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
-
-fail() { echo "mn34229: $*" >&2; exit 1; }
 
 for arch in arm host; do
   fw=build/kmod/$arch/sensor_framework
@@ -47,4 +46,5 @@ actual_parms=$(modinfo -F parm "$ko")
 grep -aqE 'QVS[0-9a-z]+\[sensor_module\]\[ build\.[0-9]{12}\]SVQ' "$ko" ||
   fail "build tag missing from $ko"
 
-echo "mn34229: licence, description, parameters, build tag and exports checked (arm, host)"
+[ "$stage_failed" -eq 0 ] && pass "licence, description, parameters, build tag and exports checked (arm, host)"
+stage_end

@@ -5,6 +5,7 @@
 # the kmod stage has not.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/stage.sh
 
 out=build/kmod/arm
 if [ ! -f "$out/sar/sar_adc.ko" ]; then
@@ -13,12 +14,6 @@ if [ ! -f "$out/sar/sar_adc.ko" ]; then
     drivers/sar "$out/sar"
 fi
 ko=$out/sar/sar_adc.ko
-
-status=0
-fail() {
-  echo "sar-module: $*" >&2
-  status=1
-}
 
 export PATH=$PATH:/sbin:/usr/sbin
 field() { modinfo -F "$1" "$ko"; }
@@ -37,5 +32,5 @@ done
 # The register helpers stay inside the module.
 if grep -q HAL_SAR "$out/sar/Module.symvers"; then fail "register helpers are exported"; fi
 
-[ "$status" -eq 0 ] && echo "sar-module: licence, description, aliases and exports as expected"
-exit $status
+[ "$stage_failed" -eq 0 ] && pass "licence, description, aliases and exports as expected"
+stage_end

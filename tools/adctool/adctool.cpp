@@ -1,15 +1,15 @@
 #include "adctool.h"
 
-#include <cerrno>
 #include <climits>
 #include <optional>
+
+#include "program.h"
 
 namespace adctool {
 namespace {
 
 using devtools::kExitFailed;
 using devtools::kExitOk;
-using devtools::kExitUsage;
 
 constexpr char kProgram[] = "sar-adc";
 constexpr unsigned long kMaxIntervalMs = 24ul * 3600 * 1000;
@@ -29,6 +29,7 @@ constexpr char kHelp[] =
     "  -i, --interval MS    wait MS milliseconds between readings (default 1000)\n"
     "      --no-init        do not initialise the converter first\n"
     "  -h, --help           show this text\n"
+    "      --version        show the version\n"
     "\n"
     "Each reading is one line. Every channel read is a conversion of its own.\n"
     "Exit status: 0 done, 1 the device failed, 2 usage error.\n";
@@ -39,23 +40,26 @@ struct Options {
   std::optional<unsigned long> count;
   std::optional<unsigned long> interval_ms;
   bool init = true;
-  bool help = false;
 };
 
-class Tool {
+constexpr int kNoInit = devtools::kLongOnly;
+
+const std::vector<devtools::OptionSpec> kOptions = {
+    {"device", 'd', "a device path"},
+    {"count", 'n', "a number"},
+    {"interval", 'i', "milliseconds"},
+    {"no-init", kNoInit, nullptr},
+};
+
+class Tool : public devtools::Program {
  public:
-  explicit Tool(const Env& env) : env_(env) {}
-  int run(const std::vector<std::string>& args);
+  explicit Tool(const Env& env) : Program(kProgram, kHelp, kOptions, env.console), env_(env) {}
 
  private:
-  int usage(const std::string& message) const {
-    error(message + "\nTry 'sar-adc --help'.");
-    return kExitUsage;
-  }
-  void error(const std::string& message) const {
-    env_.console.err(std::string(kProgram) + ": " + message + "\n");
-  }
-  int parse(const std::vector<std::string>& args);
+  int option(int id, const std::string& value) override;
+  // Takes the channel, then prints the readings.
+  int execute(const std::vector<std::string>& operands) override;
+  int channel(const std::vector<std::string>& operands);
   // Appends the reading of channel to line; false when the call failed.
   bool read(SarDevice& dev, unsigned channel, std::string& line) const;
 
@@ -63,53 +67,43 @@ class Tool {
   Options opt_;
 };
 
-int Tool::parse(const std::vector<std::string>& args) {
-  bool channel_given = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value_of = [&](const char* what) -> const std::string* {
-      if (i + 1 == args.size()) {
-        usage("option " + a + " needs " + what);
-        return nullptr;
-      }
-      return &args[++i];
-    };
-    if (a == "-h" || a == "--help") {
-      opt_.help = true;
-    } else if (a == "--no-init") {
+int Tool::option(int id, const std::string& value) {
+  switch (id) {
+    case 'd':
+      opt_.device = value;
+      break;
+    case 'n':
+      opt_.count = devtools::parse_number(value, UINT_MAX);
+      if (!opt_.count) return usage("bad count '" + value + "'");
+      break;
+    case 'i':
+      opt_.interval_ms = devtools::parse_number(value, kMaxIntervalMs);
+      if (!opt_.interval_ms) return usage("bad interval '" + value + "': expected 0 to 86400000 ms");
+      break;
+    case kNoInit:
       opt_.init = false;
-    } else if (a == "-d" || a == "--device") {
-      const std::string* v = value_of("a device path");
-      if (!v) return kExitUsage;
-      opt_.device = *v;
-    } else if (a == "-n" || a == "--count") {
-      const std::string* v = value_of("a number");
-      if (!v) return kExitUsage;
-      opt_.count = devtools::parse_number(*v, UINT_MAX);
-      if (!opt_.count) return usage("bad count '" + *v + "'");
-    } else if (a == "-i" || a == "--interval") {
-      const std::string* v = value_of("milliseconds");
-      if (!v) return kExitUsage;
-      opt_.interval_ms = devtools::parse_number(*v, kMaxIntervalMs);
-      if (!opt_.interval_ms) return usage("bad interval '" + *v + "': expected 0 to 86400000 ms");
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else if (channel_given) {
-      return usage("more than one channel given");
-    } else {
-      channel_given = true;
-      if (a == "all") continue;
-      auto n = devtools::parse_number(a, SAR_NUM_CHANNELS - 1);
-      if (!n) return usage("bad channel '" + a + "': expected 0 to 3 or all");
-      opt_.channel = unsigned(*n);
-    }
+      break;
+    default:
+      break;
   }
+  return kExitOk;
+}
+
+int Tool::channel(const std::vector<std::string>& operands) {
+  if (operands.empty() || operands[0] == "all") {
+    if (operands.size() > 1) return usage("more than one channel given");
+    return kExitOk;
+  }
+  auto n = devtools::parse_number(operands[0], SAR_NUM_CHANNELS - 1);
+  if (!n) return usage("bad channel '" + operands[0] + "': expected 0 to 3 or all");
+  if (operands.size() > 1) return usage("more than one channel given");
+  opt_.channel = unsigned(*n);
   return kExitOk;
 }
 
 bool Tool::read(SarDevice& dev, unsigned channel, std::string& line) const {
   sar_ioctl_data data{static_cast<__s32>(channel), 0};
-  if (int err = dev.command(SAR_IOC_READ, &data)) {
+  if (int err = dev.ioctl(SAR_IOC_READ, &data)) {
     error("reading channel " + std::to_string(channel) + " through " + opt_.device +
           " failed: " + devtools::error_text(err));
     return false;
@@ -119,25 +113,18 @@ bool Tool::read(SarDevice& dev, unsigned channel, std::string& line) const {
   return true;
 }
 
-int Tool::run(const std::vector<std::string>& args) {
-  if (int status = parse(args)) return status;
-  if (opt_.help) {
-    env_.console.out(kHelp);
-    return kExitOk;
-  }
+int Tool::execute(const std::vector<std::string>& operands) {
+  if (int status = channel(operands)) return status;
 
   int err = 0;
   std::unique_ptr<SarDevice> dev = env_.open(opt_.device, err);
   if (!dev) {
-    std::string message = "cannot open " + opt_.device + ": " + devtools::error_text(err);
-    if (err == ENOENT || err == ENODEV || err == ENXIO)
-      message += " (is sar_adc loaded and bound to the converter?)";
-    error(message);
+    cannot_open(opt_.device, err, "is sar_adc loaded and bound to the converter?");
     return kExitFailed;
   }
   // The read command does not initialise the converter itself.
   if (opt_.init) {
-    if (int e = dev->command(SAR_IOC_INIT, nullptr)) {
+    if (int e = dev->ioctl(SAR_IOC_INIT, nullptr)) {
       error("initialising the converter through " + opt_.device +
             " failed: " + devtools::error_text(e));
       return kExitFailed;

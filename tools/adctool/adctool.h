@@ -3,23 +3,23 @@
 #ifndef TOOLS_ADCTOOL_ADCTOOL_H
 #define TOOLS_ADCTOOL_ADCTOOL_H
 
+#include <linux/tessel_sar.h>
+
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "cli.h"
-#include "sar_device.h"
+#include "device.h"
 
 namespace adctool {
 
+// /dev/sar: one ioctl with an optional record.
+using SarDevice = devtools::Device<sar_ioctl_data>;
+
 constexpr char kDefaultDevice[] = "/dev/sar";
 
-struct Env {
-  devtools::Console console;
-  // Opens a device node; null with error set when it cannot.
-  std::function<std::unique_ptr<SarDevice>(const std::string& path, int& error)> open;
+struct Env : devtools::DeviceEnv<SarDevice> {
   // Waits between readings; false ends the run (e.g. interrupted).
   std::function<bool(std::chrono::milliseconds)> sleep;
 };

@@ -1,10 +1,13 @@
 // sar-adc: raw readings of the SAR converter through /dev/sar.
+#include <fcntl.h>
+
 #include <cerrno>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "adctool.h"
+#include "program.h"
 
 namespace {
 
@@ -20,17 +23,16 @@ bool sleep_for(std::chrono::milliseconds interval) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  adctool::Env env;
-  bool out_failed = false;
-  env.console = devtools::stdio_console(&out_failed);
-  env.open = adctool::open_sar_device;
-  // A reading that cannot be written ends an endless run.
-  env.sleep = [&out_failed](std::chrono::milliseconds ms) { return !out_failed && sleep_for(ms); };
-  const int status = adctool::run(args, env);
-  if (out_failed && status == devtools::kExitOk) {
-    env.console.err("sar-adc: cannot write the output\n");
-    return devtools::kExitFailed;
-  }
-  return status;
+  return devtools::run_main(
+      "sar-adc", argc, argv,
+      [](const std::vector<std::string>& args, const devtools::Console& console, const bool& out_failed) {
+        adctool::Env env;
+        env.console = console;
+        env.open = [](const std::string& path, int& error) {
+          return devtools::open_device<sar_ioctl_data>(path, O_RDONLY, error);
+        };
+        // A reading that cannot be written ends an endless run.
+        env.sleep = [&out_failed](std::chrono::milliseconds ms) { return !out_failed && sleep_for(ms); };
+        return adctool::run(args, env);
+      });
 }

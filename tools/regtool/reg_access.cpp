@@ -32,7 +32,7 @@ std::optional<CallError> read_registers(RegDevice& dev, unsigned first, unsigned
   return in_blocks(first, count, [&](unsigned reg, unsigned n, unsigned offset) {
     gpioi2c_block block = make_block(reg, n);
     std::fill(std::begin(block.data), std::end(block.data), fill);
-    if (int error = dev.transfer(GPIOI2C_CMD_READ, block)) return error;
+    if (int error = dev.ioctl(GPIOI2C_CMD_READ, &block)) return error;
     std::copy_n(block.data, n, values.begin() + offset);
     return 0;
   });
@@ -44,7 +44,7 @@ std::optional<CallError> write_registers(RegDevice& dev, unsigned first,
   return in_blocks(first, count, [&](unsigned reg, unsigned n, unsigned offset) {
     gpioi2c_block block = make_block(reg, n);
     std::copy_n(values.begin() + offset, n, block.data);
-    return dev.transfer(GPIOI2C_CMD_WRITE, block);
+    return dev.ioctl(GPIOI2C_CMD_WRITE, &block);
   });
 }
 

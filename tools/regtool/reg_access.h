@@ -8,13 +8,18 @@
 #ifndef TOOLS_REGTOOL_REG_ACCESS_H
 #define TOOLS_REGTOOL_REG_ACCESS_H
 
+#include <linux/rjgt102_i2c.h>
+
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "reg_device.h"
+#include "device.h"
 
 namespace regtool {
+
+// /dev/rjgt102_i2c: one ioctl with one block.
+using RegDevice = devtools::Device<gpioi2c_block>;
 
 constexpr unsigned kRegisters = 256;
 

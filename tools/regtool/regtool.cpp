@@ -1,9 +1,8 @@
 #include "regtool.h"
 
-#include <cerrno>
 #include <optional>
-#include <string_view>
 
+#include "program.h"
 #include "reg_access.h"
 
 namespace regtool {
@@ -35,9 +34,11 @@ constexpr char kHelp[] =
     "  -r, --readback       read the written registers back and fail when they\n"
     "                       differ (write)\n"
     "  -h, --help           show this text\n"
+    "      --version        show the version\n"
     "\n"
     "Numbers are decimal or 0x-prefixed hexadecimal. A range must end at 0xff\n"
-    "at the latest. The device cannot report a slave that does not answer, so\n"
+    "at the latest. After the command, -1 is a (bad) number, not --once.\n"
+    "The device cannot report a slave that does not answer, so\n"
     "read and dump read every register twice, with the block filled 0x00 and\n"
     "then 0xff: a register that returns the fill both times did not answer.\n"
     "A write the slave refuses is only logged by the kernel (\"fail: return\n"
@@ -49,26 +50,22 @@ struct Options {
   std::string device = kDefaultDevice;
   bool once = false;
   bool readback = false;
-  bool help = false;
-  std::vector<std::string> words;  // the command and its arguments
 };
 
-class Tool {
- public:
-  explicit Tool(const Env& env) : env_(env) {}
+const std::vector<devtools::OptionSpec> kOptions = {
+    {"device", 'd', "a device path"},
+    {"once", '1', nullptr},
+    {"readback", 'r', nullptr},
+};
 
-  int run(const std::vector<std::string>& args);
+class Tool : public devtools::Program {
+ public:
+  explicit Tool(const Env& env) : Program(kProgram, kHelp, kOptions, env.console), env_(env) {}
 
  private:
-  int usage(const std::string& message) const {
-    error(message + "\nTry 'rjgt102-reg --help'.");
-    return kExitUsage;
-  }
-  void error(const std::string& message) const {
-    env_.console.err(std::string(kProgram) + ": " + message + "\n");
-  }
-
-  std::optional<Options> parse(const std::vector<std::string>& args, int& status) const;
+  int option(int id, const std::string& value) override;
+  // Runs the command: read, write or dump.
+  int execute(const std::vector<std::string>& w) override;
   bool open();
   int failed_call(const char* what, const CallError& e) const;
   int read(unsigned first, unsigned count);
@@ -104,35 +101,11 @@ std::string range_text(unsigned first, unsigned count) {
   return "registers " + hex_byte(first) + "-" + hex_byte(first + count - 1);
 }
 
-std::optional<Options> Tool::parse(const std::vector<std::string>& args, int& status) const {
-  Options opt;
-  bool options_done = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options_done || a.size() < 2 || a[0] != '-') {
-      opt.words.push_back(a);
-    } else if (a == "--") {
-      options_done = true;
-    } else if (a == "-h" || a == "--help") {
-      opt.help = true;
-    } else if (a == "-1" || a == "--once") {
-      opt.once = true;
-    } else if (a == "-r" || a == "--readback") {
-      opt.readback = true;
-    } else if (a == "-d" || a == "--device") {
-      if (i + 1 == args.size()) {
-        status = usage("option " + a + " needs a device path");
-        return std::nullopt;
-      }
-      opt.device = args[++i];
-    } else if (a.rfind("--device=", 0) == 0) {
-      opt.device = a.substr(9);
-    } else {
-      status = usage("unknown option '" + a + "'");
-      return std::nullopt;
-    }
-  }
-  return opt;
+int Tool::option(int id, const std::string& value) {
+  if (id == 'd') opt_.device = value;
+  if (id == '1') opt_.once = true;
+  if (id == 'r') opt_.readback = true;
+  return kExitOk;
 }
 
 std::optional<unsigned> Tool::parse_byte(const std::string& text, const char* what) const {
@@ -145,9 +118,7 @@ bool Tool::open() {
   int err = 0;
   dev_ = env_.open(opt_.device, err);
   if (dev_) return true;
-  std::string message = "cannot open " + opt_.device + ": " + devtools::error_text(err);
-  if (err == ENOENT || err == ENODEV || err == ENXIO) message += " (is the gpio_i2c module loaded?)";
-  error(message);
+  cannot_open(opt_.device, err, "is the gpio_i2c module loaded?");
   return false;
 }
 
@@ -215,16 +186,7 @@ int Tool::dump() {
   return kExitFailed;
 }
 
-int Tool::run(const std::vector<std::string>& args) {
-  int status = kExitOk;
-  auto opt = parse(args, status);
-  if (!opt) return status;
-  opt_ = std::move(*opt);
-  if (opt_.help) {
-    env_.console.out(kHelp);
-    return kExitOk;
-  }
-  const std::vector<std::string>& w = opt_.words;
+int Tool::execute(const std::vector<std::string>& w) {
   if (w.empty()) return usage("no command given");
   const std::string& cmd = w[0];
 

@@ -3,23 +3,17 @@
 #ifndef TOOLS_REGTOOL_REGTOOL_H
 #define TOOLS_REGTOOL_REGTOOL_H
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "cli.h"
-#include "reg_device.h"
+#include "device.h"
+#include "reg_access.h"
 
 namespace regtool {
 
 constexpr char kDefaultDevice[] = "/dev/rjgt102_i2c";
 
-struct Env {
-  devtools::Console console;
-  // Opens a device node; null with error set when it cannot.
-  std::function<std::unique_ptr<RegDevice>(const std::string& path, int& error)> open;
-};
+using Env = devtools::DeviceEnv<RegDevice>;
 
 // Runs one command line (without the program name); returns the exit status.
 int run(const std::vector<std::string>& args, const Env& env);

@@ -2,6 +2,8 @@
 // without a camera. See tools/README.md.
 #include "server.h"
 
+#include <getopt.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -29,6 +31,13 @@ int usage()
 	return 2;
 }
 
+// Names what is wrong with the command line, then shows the usage.
+int usage(const std::string &problem)
+{
+	std::fprintf(stderr, "visca_sim: %s\n", problem.c_str());
+	return usage();
+}
+
 bool parse_number(const char *text, long max, long &out)
 {
 	char *end = nullptr;
@@ -44,29 +53,55 @@ int main(int argc, char **argv)
 	visca::server_options options;
 	std::string port_file;
 	bool quiet = false;
-	for (int i = 1; i < argc; ++i) {
-		const std::string_view arg = argv[i];
-		const bool has_value = i + 1 < argc;
+	enum { opt_port = 1, opt_port_file, opt_mode, opt_delay, opt_quiet };
+	static const option longopts[] = {
+		{ "port", required_argument, nullptr, opt_port },
+		{ "port-file", required_argument, nullptr, opt_port_file },
+		{ "mode", required_argument, nullptr, opt_mode },
+		{ "delay", required_argument, nullptr, opt_delay },
+		{ "quiet", no_argument, nullptr, opt_quiet },
+		{ nullptr, 0, nullptr, 0 },
+	};
+	opterr = 0; // the messages below name the option as typed
+	for (;;) {
+		const int word = optind;
+		const int c = getopt_long(argc, argv, "+:", longopts, nullptr);
+		if (c == -1)
+			break;
 		long n = 0;
-		if (arg == "--port" && has_value && parse_number(argv[i + 1], 65535, n)) {
+		switch (c) {
+		case opt_port:
+			if (!parse_number(optarg, 65535, n))
+				return usage(std::string("bad port '") + optarg + "': expected 0 to 65535");
 			options.port = static_cast<std::uint16_t>(n);
-			++i;
-		} else if (arg == "--port-file" && has_value) {
-			port_file = argv[++i];
-		} else if (arg == "--mode" && has_value) {
-			const auto mode = visca::parse_fault(argv[++i]);
+			break;
+		case opt_port_file:
+			port_file = optarg;
+			break;
+		case opt_mode: {
+			const auto mode = visca::parse_fault(optarg);
 			if (!mode)
-				return usage();
+				return usage(std::string("unknown mode '") + optarg +
+					     "': expected normal, silent, ack-only or error");
 			options.mode = *mode;
-		} else if (arg == "--delay" && has_value && parse_number(argv[i + 1], 600000, n)) {
+			break;
+		}
+		case opt_delay:
+			if (!parse_number(optarg, 600000, n))
+				return usage(std::string("bad delay '") + optarg + "': expected 0 to 600000 ms");
 			options.delay_ms = static_cast<int>(n);
-			++i;
-		} else if (arg == "--quiet") {
+			break;
+		case opt_quiet:
 			quiet = true;
-		} else {
-			return usage();
+			break;
+		case ':':
+			return usage(std::string("option ") + argv[word] + " needs a value");
+		default:
+			return usage(std::string("unknown option '") + argv[word] + "'");
 		}
 	}
+	if (optind < argc)
+		return usage(std::string("unexpected argument '") + argv[optind] + "'");
 
 	std::setvbuf(stdout, nullptr, _IOLBF, 0);
 	const visca::micros start = visca::server::monotonic_micros();

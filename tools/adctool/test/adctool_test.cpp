@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adctool.h"
+#include "program.h"
 #include "sar_fixture.h"
 
 namespace adctool_test {
@@ -27,7 +28,7 @@ class BenchSarDevice : public adctool::SarDevice {
       : file_("sar"), calls_(calls), fault_call_(fault_call) {}
   bool ok() const { return file_.ok(); }
 
-  int command(unsigned cmd, sar_ioctl_data* data) override {
+  int ioctl(unsigned cmd, sar_ioctl_data* data) override {
     calls_.push_back(cmd);
     uintptr_t addr = 0;
     if (data) {
@@ -185,6 +186,8 @@ TEST_F(AdcToolTest, BadCommandLinesTouchNoDevice) {
 TEST_F(AdcToolTest, HelpNeedsNoDevice) {
   EXPECT_EQ(run({"-h"}), 0);
   EXPECT_EQ(out_.rfind("Usage: sar-adc [OPTIONS] [CHANNEL|all]", 0), 0u);
+  EXPECT_EQ(run({"--version"}), 0);
+  EXPECT_EQ(out_, std::string("sar-adc ") + devtools::version() + "\n");
   EXPECT_TRUE(opened_.empty());
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "kbench.h"
-#include "reg_device.h"
+#include "reg_access.h"
 
 namespace regtool_test {
 
@@ -36,7 +36,8 @@ class BenchRegDevice : public regtool::RegDevice {
   BenchRegDevice(std::string_view misc_name, BenchLog& log) : file_(misc_name), log_(log) {}
   bool ok() const { return file_.ok(); }
 
-  int transfer(unsigned cmd, gpioi2c_block& block) override {
+  int ioctl(unsigned cmd, gpioi2c_block* record) override {
+    gpioi2c_block& block = *record;
     std::vector<uint8_t> bytes(sizeof(block));
     std::memcpy(bytes.data(), &block, sizeof(block));
     const uintptr_t addr = kb::user::map(bytes);

@@ -5,6 +5,7 @@
 
 #include "bench_reg_device.h"
 #include "gpio_i2c_fixture.h"
+#include "program.h"
 #include "regtool.h"
 
 namespace regtool_test {
@@ -166,6 +167,8 @@ TEST_F(RegToolTest, ReportsRegistersTheSlaveDidNotAnswer) {
   // --once trusts the first pass: the silent registers read as the fill.
   EXPECT_EQ(run({"--once", "read", "0x12"}), 0);
   EXPECT_EQ(out_, "0x00\n");
+  EXPECT_EQ(run({"-1", "read", "0x12"}), 0);  // before the command, -1 is --once
+  EXPECT_EQ(out_, "0x00\n");
 }
 
 TEST_F(RegToolTest, DumpMarksAnAbsentSlave) {
@@ -192,8 +195,10 @@ TEST_F(RegToolTest, BadCommandLinesTouchNoDevice) {
       {{"dump", "1"}, "dump takes no arguments"},
       {{"read"}, "read needs a register"},
       {{"read", "0x100"}, "bad register '0x100': expected 0 to 0xff"},
-      {{"read", "-1"}, "read needs a register"},  // -1 is --once
-      {{"read", "-2"}, "unknown option '-2'"},
+      {{"read", "-1"}, "bad register '-1': expected 0 to 0xff"},  // not --once here
+      {{"read", "-2"}, "bad register '-2': expected 0 to 0xff"},
+      {{"read", "1", "-1"}, "bad count '-1': expected 1 to 256"},
+      {{"--once=1", "dump"}, "option --once takes no value"},
       {{"read", "ten"}, "bad register 'ten': expected 0 to 0xff"},
       {{"read", "1", "0"}, "bad count '0': expected 1 to 256"},
       {{"read", "1", "257"}, "bad count '257': expected 1 to 256"},
@@ -216,6 +221,8 @@ TEST_F(RegToolTest, BadCommandLinesTouchNoDevice) {
 TEST_F(RegToolTest, HelpNeedsNoDevice) {
   EXPECT_EQ(run({"--help"}), 0);
   EXPECT_EQ(out_.rfind("Usage: rjgt102-reg [OPTIONS] COMMAND", 0), 0u);
+  EXPECT_EQ(run({"dump", "--version"}), 0);
+  EXPECT_EQ(out_, std::string("rjgt102-reg ") + devtools::version() + "\n");
   EXPECT_TRUE(bench_.opened.empty());
 }
 

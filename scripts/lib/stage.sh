@@ -1,0 +1,58 @@
+# shellcheck shell=bash
+# Verdicts of a test stage, for scripts/test.d/*.sh. Source it, report each
+# check, and end with stage_end:
+#
+#   . "$(dirname "$0")/../lib/stage.sh"
+#   check_something && pass "it works" || fail "it does not"
+#   command -v tool >/dev/null || skip "tool is not installed"
+#   stage_end
+#
+# fail records the failure and the stage goes on; stage_end then exits 1.
+# skip says a check could not run here: stage_end exits 4 (kselftest's
+# "skip") unless something failed, so scripts/test.sh counts the stage as
+# skipped, not passed. Messages carry the stage's name without its number.
+
+stage_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+stage_tag=$(basename "$0" .sh)
+stage_tag=${stage_tag#[0-9][0-9]-}
+stage_failed=0
+stage_skipped=0
+
+pass() { echo "$stage_tag: $*"; }
+
+fail() {
+  echo "$stage_tag: FAIL: $*" >&2
+  stage_failed=$((stage_failed + 1))
+}
+
+skip() {
+  echo "$stage_tag: SKIP: $*"
+  stage_skipped=$((stage_skipped + 1))
+}
+
+# The exit status of a skipped stage.
+STAGE_SKIP=4
+
+stage_end() {
+  if [ "$stage_failed" -gt 0 ]; then
+    echo "$stage_tag: $stage_failed check(s) failed" >&2
+    exit 1
+  fi
+  [ "$stage_skipped" -eq 0 ] || exit "$STAGE_SKIP"
+  exit 0
+}
+
+# stage_tmpdir: a scratch folder in $tmp, removed when the stage exits.
+stage_tmpdir() {
+  tmp=$(mktemp -d)
+  # shellcheck disable=SC2064 # the folder is known now
+  trap "rm -rf '$tmp'" EXIT
+}
+
+# copy_tree DIR: the repository's files as a user unpacks them (tracked and
+# untracked but not ignored, as they are in the working tree), into DIR.
+copy_tree() {
+  mkdir -p "$1"
+  (cd "$stage_top" && git ls-files -co --exclude-standard -z | tar --null -cf - -T -) \
+    | tar -xf - -C "$1"
+}
