@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 top=$PWD
+. scripts/lib/stage.sh
 
 kdir=${KDIR_49:-}
 bash scripts/kernel/prepare.sh
@@ -17,8 +18,8 @@ bash scripts/kernel/prepare.sh
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
 kdir=${kdir:-$KDIR_49}
 if [ -z "$kdir" ]; then
-  echo "kmod49: SKIPPED: no Linux 4.9 tree (no kernel package beside the checkout, KDIR_49 unset)"
-  exit 4
+  skip "no Linux 4.9 tree (no kernel package beside the checkout, KDIR_49 unset)"
+  stage_end
 fi
 [ -f "$kdir/Makefile" ] || { echo "kmod49: KDIR_49=$kdir is not a kernel build tree" >&2; exit 1; }
 release=$(cat "$kdir/include/config/kernel.release")

@@ -6,11 +6,12 @@
 # (exit 4) where the debug kernel's package is not beside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/lib/stage.sh
 bash scripts/kernel/prepare.sh
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
 if [ -z "${KIMAGE_49:-}" ]; then
-  echo "board 4.9: SKIPPED: no Linux 4.9 debug kernel (its package is not beside the checkout)"
-  exit 4
+  skip "no Linux 4.9 debug kernel (its package is not beside the checkout)"
+  stage_end
 fi
 exec bash board/run.sh --kernel 4.9
