@@ -12,7 +12,9 @@
 #include <linux/errno.h>
 #include <linux/tessel_sar.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,11 +36,18 @@ constexpr uint64_t kBase = 0x1f002000;
 
 uint16_t input(unsigned channel) { return uint16_t(0x155 + 0x2A3 * channel); }
 
-// The kernel's simple_strtoul: leading decimal digits, wrapping, no sign.
-int leading_number(const std::string& text) {
+// The channel a write to the attribute selects, as kstrtouint reads the
+// text up to its first NUL: an optional '+', decimal digits, an optional
+// newline; only 0 to 3 are channels.
+std::optional<int> channel_written(const std::string& text) {
+  const std::string s = text.substr(0, text.find('\0'));
+  size_t i = s.size() > 0 && s[0] == '+' ? 1 : 0;
+  const size_t digits = i;
   unsigned long v = 0;
-  for (size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    v = v * 10 + unsigned(text[i] - '0');
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = std::min(v * 10 + unsigned(s[i] - '0'), 10ul);
+  if (i == digits || v > 3) return std::nullopt;
+  if (i < s.size() && s[i] == '\n') ++i;
+  if (i != s.size()) return std::nullopt;
   return int(v);
 }
 
@@ -130,14 +139,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::vector<uint8_t> raw = in.bytes(in.below(33));
         const std::string text(raw.begin(), raw.end());
         const ssize_t ret = kb::sysfs::write(dev, "channel", text);
+        const std::optional<int> channel = channel_written(text);
         if (text.empty()) {
           check(ret == 0, "empty write");
-        } else if (text[0] == '\0' || text[0] == ' ') {
-          check(ret == -EINVAL, "text without a leading non-blank taken");
+        } else if (!channel) {
+          check(ret == -EINVAL, "not a channel, taken");
         } else {
-          if (text[0] >= '0' && text[0] <= '9') check(ret > 0, "number refused");
-          check(ret == -EINVAL || ret == ssize_t(text.size()), "store result");
-          if (ret > 0) selected = leading_number(text) & 3;
+          check(ret == ssize_t(text.size()), "channel refused");
+          selected = *channel;
         }
         break;
       }
@@ -150,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(kb::violations().empty(), "kernel rule broken");
     check(kb::locks_held() == 0, "lock held after the call");
     check(kb::irqs_enabled(), "interrupts left off");
+    check(kb::preempt_count() == 0, "preemption left off");
   }
   // What value shows is the conversion of the selected channel.
   const kb::sysfs::Read r = kb::sysfs::read(dev, "value");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <linux/tessel_sar.h>
@@ -29,6 +30,12 @@ constexpr const char* kClockEnables = "/sys/kernel/debug/clk/sar_clk/clk_enable_
 constexpr const char* kUnknown = "ioctl: unknown command";
 constexpr const char* kClient = "/lib/modules/board/board_sar_client.ko";
 constexpr const char* kClientParams = "/sys/module/board_sar_client/parameters/";
+constexpr const char* kI2cNode = "/dev/rjgt102_i2c";
+constexpr const char* kI2cModule = "/lib/modules/board/gpio_i2c.ko";
+
+// Longest time the model's timer may go without a tick while a conversion
+// hangs; with interrupts off it would be the whole 100 ms wait.
+constexpr long long kMaxTickGapUs = 50000;
 
 constexpr std::uint32_t kCtrlInit = 0x0A20;
 constexpr std::uint32_t kCtrlStart = 0x4000;
@@ -45,6 +52,12 @@ std::string class_dir()
 IoctlResult read_channel(const Device& dev, sar_ioctl_data& data)
 {
     return dev.ioctl(SAR_IOC_READ, &data);
+}
+
+int minor_of(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(minor(st.st_rdev)) : -1;
 }
 
 int mode_of(const std::string& path)
@@ -108,9 +121,13 @@ public:
             c_.equal(read_number(kClockEnables).value_or(-1), 0LL, "sar: unbind turns the clock off");
             sar_ioctl_data d {0, -1};
             auto r = read_channel(stale, d);
-            c_.expect(stale.is_open() && r.ok() && d.value == 0,
-                      "sar: read through a file opened before unbind gives 0, no crash",
-                      "rc " + std::to_string(r.rc) + ", value " + std::to_string(d.value));
+            auto init = stale.ioctl(SAR_IOC_INIT, 0UL);
+            c_.expect(stale.is_open() && r.rc == -1 && r.error == ENODEV && d.value == -1 &&
+                          init.rc == -1 && init.error == ENODEV,
+                      "sar: a file opened before unbind gets ENODEV from read and init",
+                      "read rc " + std::to_string(r.rc) + " errno " + std::to_string(r.error) +
+                          ", value " + std::to_string(d.value) + ", init rc " + std::to_string(init.rc) +
+                          " errno " + std::to_string(init.error));
         }
 
         int bound = write_text(std::string(kDriver) + "bind", kDevice);
@@ -135,12 +152,28 @@ public:
         c_.expect(dev.ioctl(SAR_IOC_INIT, 0UL).ok() && model_.registers() &&
                       model_.registers()->ctrl == kCtrlInit,
                   "sar: init after bind writes the control register");
+        check_next_misc_device();
     }
 
     // A process of its own: no file of sar_adc is open meanwhile.
     void run_exports() { check_exports(); }
 
 private:
+    // The misc device that registers next must get a minor of its own.
+    // gpio_i2c loads after sar_adc, so its minor lies below ours and its
+    // reload is that next registration.
+    void check_next_misc_device()
+    {
+        int sar = minor_of(kNode);
+        int i2c = minor_of(kI2cNode);
+        int out = unload_module("gpio_i2c");
+        int in = load_module(kI2cModule);
+        c_.expect(sar > i2c && i2c >= 0 && out == 0 && in == 0 && is_char_device(kI2cNode),
+                  "sar: after rebind the next misc device (gpio_i2c reloaded) registers",
+                  "minors " + std::to_string(sar) + " and " + std::to_string(i2c) + ", rmmod: " +
+                      std::strerror(out) + ", insmod: " + std::strerror(in));
+    }
+
     // The value attribute initialises the converter before converting.
     void check_value_initialises()
     {
@@ -189,8 +222,9 @@ private:
             int read_channel;    // what value then converts
         };
         static const Case cases[] = {
-            {"1\n", 0, "1\n", 1},      {"7", 0, "7\n", 3},   {" 2", EINVAL, "7\n", 3},
-            {"abc", 0, "0\n", 0},      {"4294967295", 0, "-1\n", 3},
+            {"1\n", 0, "1\n", 1},         {"3", 0, "3\n", 3},      {"abc", EINVAL, "3\n", 3},
+            {"-1", EINVAL, "3\n", 3},      {"7", EINVAL, "3\n", 3},
+            {"99999999999", EINVAL, "3\n", 3},
         };
         for (const auto& k : cases) {
             std::string label = k.written;
@@ -249,12 +283,14 @@ private:
     }
 
     // A converter that never finishes: the read gives up after about 100 ms
-    // and returns what the result register holds.
+    // and returns what the result register holds, with interrupts on all
+    // the while.
     void check_stuck_converter(const Device& dev)
     {
         auto stale = model_.registers().value_or(SarRegisters {}).data[1];
         model_.set_result(1, 0x0ABC);
         model_.set_stuck(true);
+        model_.restart_tick_gap();
         KernelLog log;
         sar_ioctl_data d {1, -1};
         auto t0 = std::chrono::steady_clock::now();
@@ -267,6 +303,9 @@ private:
                       log.take().empty(),
                   "sar: stuck converter times out after 100 ms with the old reading, silently",
                   "value " + std::to_string(d.value) + ", " + std::to_string(ms) + " ms");
+        auto gap = model_.max_tick_gap_us().value_or(-1);
+        c_.expect(gap >= 0 && gap < kMaxTickGapUs, "sar: timer interrupts keep running during a stuck conversion",
+                  "longest gap between ticks " + std::to_string(gap) + " us");
     }
 
     // Another module reads the converter through the exported functions. The

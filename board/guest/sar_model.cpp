@@ -69,4 +69,14 @@ std::optional<long long> SarModel::last_ctrl() const
     return read_number(path("last_ctrl"));
 }
 
+std::optional<long long> SarModel::max_tick_gap_us() const
+{
+    return read_number(path("max_gap_us"));
+}
+
+bool SarModel::restart_tick_gap() const
+{
+    return write_number(path("max_gap_us"), 0);
+}
+
 } // namespace board

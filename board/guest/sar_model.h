@@ -27,6 +27,10 @@ public:
     long long conversions() const;
     // Control register as the last finished conversion found it.
     std::optional<long long> last_ctrl() const;
+    // Longest time between two ticks of the model's timer since the last
+    // restart: how long interrupts stayed off meanwhile.
+    std::optional<long long> max_tick_gap_us() const;
+    bool restart_tick_gap() const;
 
 private:
     static std::string path(const std::string& name);

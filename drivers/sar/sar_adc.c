@@ -12,7 +12,6 @@
 
 #include <linux/clk.h>
 #include <linux/clk-provider.h>
-#include <linux/ctype.h>
 #include <linux/delay.h>
 #include <linux/device.h>
 #include <linux/err.h>
@@ -26,6 +25,7 @@
 #include <linux/of.h>
 #include <linux/platform_device.h>
 #include <linux/slab.h>
+#include <linux/smp.h>
 #include <linux/spinlock.h>
 #include <linux/uaccess.h>
 #include <linux/version.h>
@@ -59,6 +59,7 @@ struct sar_drvdata {
 	struct clk *clk;		/* NULL: no clock handling */
 	bool clk_on;			/* prepared and enabled by us */
 	bool misc_registered;
+	struct miscdevice misc;		/* "sar" */
 };
 
 static void __iomem *sar_reg_base;	/* NULL while no converter is bound */
@@ -66,10 +67,15 @@ static u8 sar_hw_inited;
 static int sar_channel;			/* selected for the value attribute */
 
 /*
- * Serialises initialisation and whole conversions (start, wait, read)
- * against each other. Other modules may call in from atomic context.
+ * One operation at a time owns the converter: an initialisation or a whole
+ * conversion (start, wait, read). sar_lock guards only the window and the
+ * owner, never the wait, so interrupts stay on while a conversion runs.
+ * Other modules may call in from atomic context and then wait by spinning,
+ * so the owner runs with preemption off: it cannot be scheduled away from
+ * a waiter on its own CPU.
  */
 static DEFINE_SPINLOCK(sar_lock);
+static int sar_owner = -1;		/* CPU that owns the converter, or -1 */
 
 static u32 sar_bus_offset(u32 addr)
 {
@@ -91,7 +97,7 @@ u16 HAL_SAR_Read2Byte(u32 addr)
 	return readl_relaxed(sar_reg_base + sar_bus_offset(addr)) & 0xffff;
 }
 
-/* Read-modify-write as two bus accesses; callers hold sar_lock. */
+/* Read-modify-write as two bus accesses; callers own the converter. */
 int HAL_SAR_Write2ByteMask(u32 addr, u16 value, u16 mask)
 {
 	u16 old = HAL_SAR_Read2Byte(addr);
@@ -100,52 +106,106 @@ int HAL_SAR_Write2ByteMask(u32 addr, u16 value, u16 mask)
 	return 1;
 }
 
-void qv_sar_hw_init(void)
+/*
+ * Takes the converter for one operation, after the one in progress.
+ * -ENODEV: no converter is bound. -EBUSY: the caller interrupted the owner
+ * on this CPU, which cannot finish before the caller returns.
+ */
+static int sar_claim(void)
 {
 	unsigned long flags;
-	bool bound;
+	int cpu = get_cpu();
+	int ret;
+
+	for (;;) {
+		spin_lock_irqsave(&sar_lock, flags);
+		if (!sar_reg_base)
+			ret = -ENODEV;
+		else if (sar_owner == cpu)
+			ret = -EBUSY;
+		else if (sar_owner >= 0)
+			ret = -EAGAIN;
+		else
+			ret = 0;
+		if (!ret)
+			sar_owner = cpu;
+		spin_unlock_irqrestore(&sar_lock, flags);
+		if (ret != -EAGAIN)
+			break;
+		udelay(1);
+	}
+	if (ret)
+		put_cpu();
+	return ret;
+}
+
+static void sar_release(void)
+{
+	unsigned long flags;
 
 	spin_lock_irqsave(&sar_lock, flags);
-	bound = sar_reg_base;
-	if (bound && !sar_hw_inited) {
+	sar_owner = -1;
+	spin_unlock_irqrestore(&sar_lock, flags);
+	put_cpu();
+}
+
+static int sar_hw_init(void)
+{
+	int ret = sar_claim();
+
+	if (ret)
+		return ret;
+	if (!sar_hw_inited) {
 		HAL_SAR_Write2Byte(SAR_REG_CTRL, SAR_CTRL_INIT);
 		sar_hw_inited = 1;
 	}
-	spin_unlock_irqrestore(&sar_lock, flags);
+	sar_release();
+	return 0;
+}
 
-	if (!bound)
+/* -EINVAL for a channel outside 0 to 3, which still converts. */
+static int sar_convert(int channel, u16 *value)
+{
+	unsigned int n = channel;
+	int polls = SAR_POLL_COUNT;
+	int ret = sar_claim();
+
+	if (ret)
+		return ret;
+	HAL_SAR_Write2ByteMask(SAR_REG_CTRL, SAR_CTRL_START, SAR_CTRL_START);
+	/* Running out of polls is not an error: read the result anyway. */
+	while ((HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START) && --polls)
+		udelay(1);
+	if (n < SAR_NUM_CHANNELS) {
+		HAL_SAR_Write2ByteMask(SAR_REG_CHAN, BIT(n), BIT(n));
+		*value = HAL_SAR_Read2Byte(SAR_REG_DATA(n));
+	}
+	sar_release();
+	return n < SAR_NUM_CHANNELS ? 0 : -EINVAL;
+}
+
+/* The exports have no way to return an error: it goes to the log. */
+static void sar_report(int err)
+{
+	if (err == -ENODEV)
 		pr_err("no converter bound\n");
+	else if (err == -EBUSY)
+		pr_err("converter busy\n");
+	else if (err == -EINVAL)
+		pr_err("error channel,support SAR0,SAR1,SAR2,SAR3\n");
+}
+
+void qv_sar_hw_init(void)
+{
+	sar_report(sar_hw_init());
 }
 EXPORT_SYMBOL(qv_sar_hw_init);
 
 int qv_sar_get(int channel)
 {
-	unsigned int n = channel;
-	unsigned long flags;
-	int polls = SAR_POLL_COUNT;
 	u16 value = 0;
-	bool bound;
 
-	spin_lock_irqsave(&sar_lock, flags);
-	bound = sar_reg_base;
-	if (bound) {
-		HAL_SAR_Write2ByteMask(SAR_REG_CTRL, SAR_CTRL_START,
-				       SAR_CTRL_START);
-		/* Running out of polls is not an error: read the result anyway. */
-		while ((HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START) &&
-		       --polls)
-			udelay(1);
-		if (n < SAR_NUM_CHANNELS) {
-			HAL_SAR_Write2ByteMask(SAR_REG_CHAN, BIT(n), BIT(n));
-			value = HAL_SAR_Read2Byte(SAR_REG_DATA(n));
-		}
-	}
-	spin_unlock_irqrestore(&sar_lock, flags);
-
-	if (!bound)
-		pr_err("no converter bound\n");
-	else if (n >= SAR_NUM_CHANNELS)
-		pr_err("error channel,support SAR0,SAR1,SAR2,SAR3\n");
+	sar_report(sar_convert(channel, &value));
 	return value;
 }
 EXPORT_SYMBOL(qv_sar_get);
@@ -159,14 +219,24 @@ static void sar_set_window(void __iomem *base)
 	spin_unlock_irqrestore(&sar_lock, flags);
 }
 
+/* Waits for the operation in progress; no other starts afterwards. */
+static void sar_clear_window(void)
+{
+	if (sar_claim())
+		return;
+	sar_set_window(NULL);
+	sar_release();
+}
+
 /* After bind and after each suspend the next init call writes again. */
 static void sar_forget_init(void)
 {
-	unsigned long flags;
+	/* An initialisation in progress finishes first. */
+	int ret = sar_claim();
 
-	spin_lock_irqsave(&sar_lock, flags);
 	sar_hw_inited = 0;
-	spin_unlock_irqrestore(&sar_lock, flags);
+	if (!ret)
+		sar_release();
 }
 
 /*
@@ -210,6 +280,34 @@ static void sar_clk_off(struct sar_drvdata *priv)
 	priv->clk_on = false;
 }
 
+static void sar_clk_release(void *data)
+{
+	struct sar_drvdata *priv = data;
+
+	sar_clk_off(priv);
+	clk_put(priv->clk);
+}
+
+/*
+ * The clock is optional: without a usable one the converter runs as the
+ * boot left it. One that is not ready yet defers the probe.
+ */
+static int sar_clk_get(struct sar_drvdata *priv)
+{
+	struct clk *clk = of_clk_get(priv->dev->of_node, 0);
+	int ret;
+
+	if (IS_ERR(clk))
+		return PTR_ERR(clk) == -EPROBE_DEFER ? -EPROBE_DEFER : 0;
+	priv->clk = clk;
+	ret = devm_add_action_or_reset(priv->dev, sar_clk_release, priv);
+	if (ret)
+		return ret;
+	sar_clk_select_parent(clk);
+	sar_clk_on(priv);
+	return 0;
+}
+
 static int qv_sar_open(struct inode *inode, struct file *file)
 {
 	return 0;
@@ -226,7 +324,8 @@ static long qv_sar_ioctl(struct file *file, unsigned int cmd,
 {
 	void __user *argp = (void __user *)arg;
 	struct sar_ioctl_data data;
-	int channel;
+	int channel, ret;
+	u16 value;
 
 	BUILD_BUG_ON(sizeof(data) != 8);
 
@@ -244,14 +343,16 @@ static long qv_sar_ioctl(struct file *file, unsigned int cmd,
 
 	switch (cmd) {
 	case SAR_IOC_INIT:
-		qv_sar_hw_init();
-		return 0;
+		return sar_hw_init();
 	case SAR_IOC_READ:
 		if (copy_from_user(&data, argp, sizeof(data)))
 			return -EFAULT;
 		channel = data.channel & (SAR_NUM_CHANNELS - 1);
 		sar_channel = channel;
-		data.value = qv_sar_get(channel);
+		ret = sar_convert(channel, &value);
+		if (ret)
+			return ret;
+		data.value = value;
 		if (copy_to_user(argp, &data, sizeof(data)))
 			return -EFAULT;
 		return 0;
@@ -267,28 +368,21 @@ static const struct file_operations sar_fops = {
 	.unlocked_ioctl = qv_sar_ioctl,
 };
 
-static struct miscdevice sar_miscdev = {
-	.minor = MISC_DYNAMIC_MINOR,
-	.name = "sar",
-	.fops = &sar_fops,
-};
-
 static ssize_t channel_show(struct device *dev, struct device_attribute *attr,
 			    char *buf)
 {
 	return scnprintf(buf, PAGE_SIZE, "%d\n", sar_channel);
 }
 
-/*
- * Any text that starts with a non-blank is taken: its leading decimal
- * digits select the channel (none gives 0), unmasked and unchecked.
- */
+/* A channel number 0 to 3; anything else keeps the selected channel. */
 static ssize_t channel_store(struct device *dev, struct device_attribute *attr,
 			     const char *buf, size_t count)
 {
-	if (!buf[0] || isspace(buf[0]))
+	unsigned int channel;
+
+	if (kstrtouint(buf, 10, &channel) || channel >= SAR_NUM_CHANNELS)
 		return -EINVAL;
-	sar_channel = simple_strtoul(buf, NULL, 10);
+	sar_channel = channel;
 	return count;
 }
 static DEVICE_ATTR_RW(channel);
@@ -297,11 +391,24 @@ static ssize_t value_show(struct device *dev, struct device_attribute *attr,
 			  char *buf)
 {
 	int channel = sar_channel & (SAR_NUM_CHANNELS - 1);
+	u16 value;
+	int ret;
 
-	qv_sar_hw_init();
-	return scnprintf(buf, PAGE_SIZE, "%d\n", qv_sar_get(channel));
+	ret = sar_hw_init();
+	if (!ret)
+		ret = sar_convert(channel, &value);
+	if (ret)
+		return ret;
+	return scnprintf(buf, PAGE_SIZE, "%d\n", value);
 }
 static DEVICE_ATTR_RO(value);
+
+static struct attribute *sar_attrs[] = {
+	&dev_attr_channel.attr,
+	&dev_attr_value.attr,
+	NULL
+};
+ATTRIBUTE_GROUPS(sar);
 
 static int tessel_sar_probe(struct platform_device *pdev)
 {
@@ -310,7 +417,7 @@ static int tessel_sar_probe(struct platform_device *pdev)
 	struct resource *res;
 	void __iomem *base;
 	struct device *sysfs_dev;
-	struct clk *clk;
+	int ret;
 
 	/* A second node would take over the one window and misc device. */
 	if (sar_reg_base)
@@ -331,30 +438,26 @@ static int tessel_sar_probe(struct platform_device *pdev)
 	if (IS_ERR(base))
 		return PTR_ERR(base);
 	priv->reg_base = base;
-	sar_set_window(base);
 
-	/* Without a usable clock the converter runs as the boot left it. */
-	clk = of_clk_get(dev->of_node, 0);
-	if (!IS_ERR(clk)) {
-		sar_clk_select_parent(clk);
-		priv->clk = clk;
-		sar_clk_on(priv);
-	}
+	ret = sar_clk_get(priv);
+	if (ret)
+		return ret;
 
 	platform_set_drvdata(pdev, priv);
+	sar_set_window(base);
 
 	/* The device stays useful through sysfs and the exports without it. */
-	priv->misc_registered = !misc_register(&sar_miscdev);
+	priv->misc.minor = MISC_DYNAMIC_MINOR;
+	priv->misc.name = "sar";
+	priv->misc.fops = &sar_fops;
+	priv->misc_registered = !misc_register(&priv->misc);
 
-	sysfs_dev = device_create(qvsys_get_sysfs_class(), NULL, dev->devt,
-				  NULL, "sar");
-	if (IS_ERR(sysfs_dev))
-		return 0;
-	priv->sysfs_dev = sysfs_dev;
-
-	/* A missing attribute leaves the others usable; nothing to undo. */
-	device_create_file(sysfs_dev, &dev_attr_channel);
-	device_create_file(sysfs_dev, &dev_attr_value);
+	/* With its attributes, so that user space sees them when it is told. */
+	sysfs_dev = device_create_with_groups(qvsys_get_sysfs_class(), NULL,
+					      dev->devt, NULL, sar_groups,
+					      "sar");
+	if (!IS_ERR(sysfs_dev))
+		priv->sysfs_dev = sysfs_dev;
 	return 0;
 }
 
@@ -369,15 +472,13 @@ static void sar_unbind(struct platform_device *pdev)
 	if (priv->sysfs_dev)
 		device_unregister(priv->sysfs_dev);
 	if (priv->misc_registered)
-		misc_deregister(&sar_miscdev);
+		misc_deregister(&priv->misc);
 
-	/* Callers from other modules now get 0 instead of a stale mapping. */
-	sar_set_window(NULL);
-
-	sar_clk_off(priv);
-	if (priv->clk)
-		clk_put(priv->clk);
-	devm_kfree(&pdev->dev, priv);
+	/*
+	 * Callers from other modules now get 0 instead of a stale mapping.
+	 * The clock goes off and the record goes after this returns.
+	 */
+	sar_clear_window();
 }
 
 #if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 11, 0)

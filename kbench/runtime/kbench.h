@@ -164,6 +164,7 @@ struct LockEvent {
 };
 const std::vector<LockEvent>& lock_events();
 int locks_held();
+int preempt_count();  // preempt_disable() calls not yet undone
 bool held(const spinlock* lock);
 
 // --- GPIO ----------------------------------------------------------------------------

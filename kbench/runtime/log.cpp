@@ -2,6 +2,7 @@
 #include <linux/device.h>
 #include <linux/kernel.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -69,7 +70,8 @@ namespace {
 // number that fits the type.
 template <class T>
 int parse(const char* s, unsigned base, T* res) {
-  if (!s || !*s) return -EINVAL;
+  // strtoull would skip leading white space; the kernel takes none.
+  if (!s || !*s || std::isspace(static_cast<unsigned char>(*s))) return -EINVAL;
   char* end = nullptr;
   errno = 0;
   T v;

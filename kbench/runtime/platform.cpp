@@ -74,6 +74,7 @@ bool matches(const Driver& drv, const Dev& d) {
 void check_context(const char* callback) {
   if (locks_held() > 0) detail::violation(std::string(callback) + " returned with a spinlock held");
   if (!irqs_enabled()) detail::violation(std::string(callback) + " returned with interrupts off");
+  if (preempt_count() > 0) detail::violation(std::string(callback) + " returned with preemption off");
 }
 
 void cleanup(Dev& d) {

@@ -1,4 +1,5 @@
 // Interrupt-enable state and spinlocks on the bench's single processor.
+#include <linux/preempt.h>
 #include <linux/spinlock.h>
 
 #include <set>
@@ -10,11 +11,13 @@ namespace kb {
 namespace {
 
 bool irq_on = true;
+int preempt_depth = 0;
 std::vector<IrqEvent> irq_list;
 std::vector<LockEvent> lock_list;
 std::set<const spinlock*> held_locks;
 detail::ResetHook hook([] {
   irq_on = true;
+  preempt_depth = 0;
   irq_list.clear();
   lock_list.clear();
   held_locks.clear();
@@ -55,10 +58,11 @@ bool irqs_enabled() { return irq_on; }
 const std::vector<IrqEvent>& irq_events() { return irq_list; }
 const std::vector<LockEvent>& lock_events() { return lock_list; }
 int locks_held() { return int(held_locks.size()); }
+int preempt_count() { return preempt_depth; }
 bool held(const spinlock* lock) { return lock->locked != 0; }
 
 namespace detail {
-bool atomic_context() { return !irq_on || !held_locks.empty(); }
+bool atomic_context() { return !irq_on || !held_locks.empty() || preempt_depth > 0; }
 }  // namespace detail
 
 }  // namespace kb
@@ -76,6 +80,16 @@ unsigned long kb_local_irq_save(void) {
 
 void kb_local_irq_restore(unsigned long flags) { kb::set_irq(flags != 0); }
 int kb_irqs_disabled(void) { return !kb::irq_on; }
+
+void kb_preempt_disable(void) { ++kb::preempt_depth; }
+
+void kb_preempt_enable(void) {
+  if (kb::preempt_depth == 0) {
+    kb::detail::violation("preempt_enable without preempt_disable");
+    return;
+  }
+  --kb::preempt_depth;
+}
 
 // Uninitialised memory is the normal case here, so nothing is checked.
 void kb_spin_lock_init(spinlock_t* lock, const char* name) {

@@ -5,6 +5,7 @@
 #include <linux/errno.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -34,6 +35,7 @@ struct Model {
   std::vector<std::unique_ptr<ClassDevice>> devices;
   // Attribute files of any device, class device or not.
   std::map<const device*, std::vector<const device_attribute*>> attrs;
+  std::map<const device*, std::vector<std::string>> attrs_at_add;
   std::optional<int> fail_create;
   std::map<std::string, int, std::less<>> fail_file;
 };
@@ -65,6 +67,7 @@ void check_sleepable(const char* fn) {
 
 void unregister(std::vector<std::unique_ptr<ClassDevice>>::iterator it) {
   model().attrs.erase(&(*it)->dev);
+  model().attrs_at_add.erase(&(*it)->dev);
   model().devices.erase(it);
 }
 
@@ -97,6 +100,11 @@ std::vector<std::string> attributes(const device* dev) {
   if (it != model().attrs.end())
     for (const device_attribute* a : it->second) out.emplace_back(a->attr.name);
   return out;
+}
+
+std::vector<std::string> attributes_at_add(const device* dev) {
+  auto it = model().attrs_at_add.find(dev);
+  return it == model().attrs_at_add.end() ? std::vector<std::string>{} : it->second;
 }
 
 int mode(const device* dev, std::string_view attr) {
@@ -169,6 +177,7 @@ void class_destroy(struct kb_class* cls) {
   for (auto d = devs.begin(); d != devs.end();)
     if ((*d)->cls == cls) {
       ks::model().attrs.erase(&(*d)->dev);
+      ks::model().attrs_at_add.erase(&(*d)->dev);
       d = devs.erase(d);
     } else {
       ++d;
@@ -176,8 +185,12 @@ void class_destroy(struct kb_class* cls) {
   classes.erase(it);
 }
 
-struct device* device_create(struct kb_class* cls, struct device* parent, dev_t devt,
-                             void* drvdata, const char* fmt, ...) {
+namespace {
+
+// device_create_with_groups: the groups' files exist before the uevent, and
+// a file that cannot be created fails the whole device.
+struct device* create(struct kb_class* cls, struct device* parent, dev_t devt, void* drvdata,
+                      const struct attribute_group** groups, const char* fmt, va_list ap) {
   ks::check_sleepable("device_create");
   if (!cls || IS_ERR(cls)) return static_cast<struct device*>(ERR_PTR(-ENODEV));
   if (!ks::find_class(cls)) {
@@ -189,10 +202,7 @@ struct device* device_create(struct kb_class* cls, struct device* parent, dev_t 
     return static_cast<struct device*>(ERR_PTR(*error));
   }
   char name[64];
-  va_list ap;
-  va_start(ap, fmt);
   std::vsnprintf(name, sizeof(name), fmt, ap);
-  va_end(ap);
   if (ks::find(cls->name, name)) return static_cast<struct device*>(ERR_PTR(-EEXIST));
   auto d = std::make_unique<ks::ClassDevice>();
   d->name = name;
@@ -202,7 +212,42 @@ struct device* device_create(struct kb_class* cls, struct device* parent, dev_t 
   d->dev.devt = devt;
   d->dev.driver_data = drvdata;
   ks::model().devices.push_back(std::move(d));
-  return &ks::model().devices.back()->dev;
+  struct device* dev = &ks::model().devices.back()->dev;
+  for (; groups && *groups; ++groups) {
+    if ((*groups)->name) kb::detail::violation("named attribute groups are not modelled");
+    for (struct attribute** a = (*groups)->attrs; a && *a; ++a) {
+      static_assert(offsetof(device_attribute, attr) == 0);
+      // The attribute is the first member of its device_attribute.
+      auto* da = reinterpret_cast<const device_attribute*>(*a);
+      if (int error = device_create_file(dev, da)) {
+        device_unregister(dev);
+        return static_cast<struct device*>(ERR_PTR(error));
+      }
+    }
+  }
+  ks::model().attrs_at_add[dev] = ks::attributes(dev);
+  return dev;
+}
+
+}  // namespace
+
+struct device* device_create(struct kb_class* cls, struct device* parent, dev_t devt,
+                             void* drvdata, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  struct device* dev = create(cls, parent, devt, drvdata, nullptr, fmt, ap);
+  va_end(ap);
+  return dev;
+}
+
+struct device* device_create_with_groups(struct kb_class* cls, struct device* parent, dev_t devt,
+                                         void* drvdata, const struct attribute_group** groups,
+                                         const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  struct device* dev = create(cls, parent, devt, drvdata, groups, fmt, ap);
+  va_end(ap);
+  return dev;
 }
 
 // As the kernel: the first device of the class with that number.

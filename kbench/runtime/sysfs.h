@@ -24,6 +24,9 @@ size_t live_classes();
 bool class_exists(std::string_view cls);
 // Attribute files of a device, in creation order.
 std::vector<std::string> attributes(const device* dev);
+// The attribute files the device had when its "add" uevent went out: what
+// udev saw. Files created later appear after the event.
+std::vector<std::string> attributes_at_add(const device* dev);
 // The octal mode of an attribute, or -1 when the device has no such file.
 int mode(const device* dev, std::string_view attr);
 

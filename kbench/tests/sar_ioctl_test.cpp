@@ -21,7 +21,7 @@ class SarIoctlTest : public SarTest {
  protected:
   void SetUp() override {
     SarTest::SetUp();
-    bind_ok();
+    pdev = bind_ok();
     for (unsigned n = 0; n < SarConverter::kChannels; ++n) adc.set_input(n, uint16_t(0x100 + 0x11 * n));
   }
 
@@ -32,6 +32,8 @@ class SarIoctlTest : public SarTest {
   }
 
   static std::string channel_shown() { return kb::sysfs::read(class_device(), "channel").text; }
+
+  platform_device* pdev = nullptr;
 };
 
 TEST(SarAbi, RecordIsEightBytesChannelFirst) {
@@ -145,6 +147,18 @@ TEST_F(SarIoctlTest, UnwritableRecordFailsAfterTheConversion) {
   EXPECT_EQ(ioctl(SAR_IOC_READ, addr), -EFAULT);
   EXPECT_EQ(adc.starts(), 1u);
   EXPECT_EQ(channel_shown(), "2\n");
+}
+
+TEST_F(SarIoctlTest, FileOpenedBeforeUnbindGetsNoDevice) {
+  kb::MiscFile file("sar");
+  ASSERT_TRUE(file.ok());
+  kb::platform::unbind(pdev);
+  const uintptr_t addr = kb::user::map(record(1, 0x55555555));
+  EXPECT_EQ(file.ioctl(SAR_IOC_INIT, 0), -ENODEV);
+  EXPECT_EQ(file.ioctl(SAR_IOC_READ, addr), -ENODEV);
+  EXPECT_EQ(kb::user::read(addr, 8), record(1, 0x55555555));
+  EXPECT_EQ(file.ioctl(0x6102, 0), -ENOTTY);
+  EXPECT_TRUE(kb::mmio::accesses().empty());
 }
 
 TEST_F(SarIoctlTest, DeviceNodeOpensAndOffersNoReadOrWrite) {

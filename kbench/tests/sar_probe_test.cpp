@@ -1,6 +1,7 @@
 // Binding: probe, remove, suspend and resume, with the failures the
 // kernel around the driver can produce.
 #include <linux/device.h>
+#include <linux/miscdevice.h>
 
 #include <cerrno>
 #include <functional>
@@ -82,6 +83,20 @@ TEST_F(SarTest, RebindStartsAfresh) {
   kb::mmio::clear();
   qv_sar_hw_init();
   EXPECT_EQ(writes_at(kCtrl, 0x0a20), 1u);
+}
+
+// A rebind must not leave the node's minor free for the next dynamic
+// misc device of the system.
+TEST_F(SarTest, RebindLeavesTheNextDynamicMinorFree) {
+  platform_device* pdev = bind_ok();
+  kb::platform::unbind(pdev);
+  ASSERT_EQ(kb::platform::bind(pdev), 0);
+  miscdevice other{};
+  other.minor = MISC_DYNAMIC_MINOR;
+  other.name = "other";
+  ASSERT_EQ(misc_register(&other), 0);
+  EXPECT_NE(other.minor, kb::find_misc("sar")->minor);
+  misc_deregister(&other);
 }
 
 TEST_F(SarTest, SecondConverterIsRefused) {
@@ -231,7 +246,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ProbeFailure{"no_memory_resource", [](kb::platform::DeviceDesc& s) { s.mem.clear(); }, -ENODEV},
         ProbeFailure{"record_allocation", [](kb::platform::DeviceDesc&) { kb::mem::fail_nth(1); }, -ENOMEM},
-        ProbeFailure{"mapping", [](kb::platform::DeviceDesc&) { kb::mmio::fail_next_ioremap(); }, -ENOMEM}),
+        ProbeFailure{"mapping", [](kb::platform::DeviceDesc&) { kb::mmio::fail_next_ioremap(); }, -ENOMEM},
+        ProbeFailure{"clock_not_ready",
+                     [](kb::platform::DeviceDesc& s) { s.of_node->clocks = {"late_clk"}; },
+                     -EPROBE_DEFER}),
     [](const testing::TestParamInfo<ProbeFailure>& info) { return std::string(info.param.what); });
 
 TEST_F(SarTest, MiscRegistrationFailureKeepsSysfsAndIsNotDeregistered) {
@@ -257,10 +275,11 @@ TEST_F(SarTest, ClassDeviceFailureLeavesTheDeviceNode) {
   expect_nothing_registered();
 }
 
-TEST_F(SarTest, AttributeFailureLeavesTheOtherAttribute) {
-  kb::sysfs::fail_next_create_file("channel", -ENOMEM);
+TEST_F(SarTest, AttributeFailureLeavesTheDeviceNode) {
+  kb::sysfs::fail_next_create_file("value", -ENOMEM);
   bind_ok();
-  EXPECT_EQ(kb::sysfs::attributes(class_device()), (std::vector<std::string>{"value"}));
+  EXPECT_TRUE(kb::sysfs::devices("qvsys").empty());
+  EXPECT_NE(kb::find_misc("sar"), nullptr);
   kb::unload("sar_adc");
   expect_nothing_registered();
 }

@@ -18,6 +18,8 @@
  *   conversions   conversions finished so far
  *   last_ctrl     control register as the last conversion found it
  *   regs          the registers as the driver sees them
+ *   max_gap_us    longest time between two ticks of a CPU's timer, which
+ *                 shows how long interrupts stayed off; write 0 to restart
  *   reset         write anything: every register back to zero (power-on)
  */
 
@@ -25,6 +27,7 @@
 #include <linux/debugfs.h>
 #include <linux/hrtimer.h>
 #include <linux/io.h>
+#include <linux/kernel.h>
 #include <linux/ktime.h>
 #include <linux/module.h>
 #include <linux/of.h>
@@ -53,6 +56,7 @@ struct sar_model {
 	bool stuck;
 	u32 conversions;
 	u32 last_ctrl;
+	u32 max_gap_us;
 	struct dentry *dir;
 	struct debugfs_regset32 regset;
 };
@@ -68,6 +72,7 @@ static const struct debugfs_reg32 sar_regs[] = {
 
 static struct sar_model model;
 static DEFINE_PER_CPU(struct hrtimer, sar_timer);
+static DEFINE_PER_CPU(ktime_t, sar_last_tick);
 
 static void sar_model_power_on(struct sar_model *m)
 {
@@ -83,10 +88,19 @@ static void sar_model_power_on(struct sar_model *m)
 static enum hrtimer_restart sar_model_tick(struct hrtimer *timer)
 {
 	struct sar_model *m = &model;
+	ktime_t now = ktime_get();
+	ktime_t *last = this_cpu_ptr(&sar_last_tick);
+	s64 gap_us;
 	u32 ctrl;
 	int n;
 
 	spin_lock(&m->lock);
+	if (ktime_to_ns(*last)) {
+		gap_us = ktime_us_delta(now, *last);
+		if (gap_us > m->max_gap_us)
+			m->max_gap_us = min_t(s64, gap_us, U32_MAX);
+	}
+	*last = now;
 	ctrl = readl(m->base + SAR_CTRL);
 	if ((ctrl & SAR_CTRL_START) && !READ_ONCE(m->stuck)) {
 		for (n = 0; n < SAR_CHANNELS; n++)
@@ -142,6 +156,7 @@ static void sar_model_debugfs_init(struct sar_model *m)
 	debugfs_create_bool("stuck", 0600, m->dir, &m->stuck);
 	debugfs_create_u32("conversions", 0400, m->dir, &m->conversions);
 	debugfs_create_x32("last_ctrl", 0400, m->dir, &m->last_ctrl);
+	debugfs_create_u32("max_gap_us", 0600, m->dir, &m->max_gap_us);
 
 	m->regset.regs = sar_regs;
 	m->regset.nregs = ARRAY_SIZE(sar_regs);

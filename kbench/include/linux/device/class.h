@@ -57,6 +57,11 @@ void class_destroy(struct KB_CLASS *cls);
 __printf(5, 6) struct device *device_create(struct KB_CLASS *cls, struct device *parent,
 					    dev_t devt, void *drvdata,
 					    const char *fmt, ...);
+__printf(6, 7) struct device *
+device_create_with_groups(struct KB_CLASS *cls, struct device *parent,
+			  dev_t devt, void *drvdata,
+			  const struct attribute_group **groups,
+			  const char *fmt, ...);
 void device_destroy(struct KB_CLASS *cls, dev_t devt);
 void device_unregister(struct device *dev);
 int device_create_file(struct device *dev, const struct device_attribute *attr);
