@@ -184,6 +184,8 @@ void udp_socket(const char *text)
 		cmd_send_to_server(fd, packet, length, to, sizeof(address), 0);
 		break;
 	default:
+		// The conversion's invalid command: the argument was no speed.
+		std::fputs("ptz_cgi: no camera command for this argument; not served\n", stderr);
 		end_process(0);
 	}
 	s_transport->close(fd);

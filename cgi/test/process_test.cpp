@@ -126,10 +126,12 @@ protected:
 
 TEST_F(CgiProcess, EachCommandKind)
 {
+	const std::string no_command = "ptz_cgi: no camera command for this argument; not served\n";
 	struct {
 		const char *command;
 		std::string out;
 		std::vector<bytes> sent;
+		std::string err = {};
 	} const cases[] = {
 		{"APC", reply("aPC800080000"), {}},
 		{"GZ", reply("GZ555"), {}},
@@ -146,19 +148,19 @@ TEST_F(CgiProcess, EachCommandKind)
 		{"Z50", kCommandDump + reply("zS50"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
 		{"Z5", kCommandDump + reply("zS5"), {{0x81, 0x01, 0x04, 0x07, 0x37, 0xFF}}},
 		{"APC80008000", kCommandDump + reply("aPC80008000"), {{0x81, 0x01, 0x06, 0x04, 0xFF}}},
-		{"pts5050", "", {}},
-		{"", "", {}},
-		{"PTS%355050", "", {}},
-		{"PTS5100", "", {}},
-		{"Zoom", "", {}},
-		{"Q", "", {}},
+		{"pts5050", "", {}, "ptz_cgi: unknown command \"pts5050\"; not served\n"},
+		{"", "", {}, "ptz_cgi: unknown command \"\"; not served\n"},
+		{"Q\x01", "", {}, "ptz_cgi: unknown command \"Q?\"; not served\n"},
+		{"PTS%355050", "", {}, no_command},
+		{"PTS5100", "", {}, no_command},
+		{"Zoom", "", {}, no_command},
 	};
 	for (const auto &c : cases) {
 		use_server(visca_test_server::mode::normal);
 		const cgi_result r = run(c.command);
 		EXPECT_EQ(r.status, 0) << c.command;
 		EXPECT_EQ(r.out, c.out) << c.command;
-		EXPECT_EQ(r.err, "") << c.command;
+		EXPECT_EQ(r.err, c.err) << c.command;
 		EXPECT_EQ(sent(), c.sent) << c.command;
 	}
 }
@@ -169,16 +171,17 @@ TEST_F(CgiProcess, RequestMethodAndQueryString)
 		std::optional<std::string> method;
 		std::optional<std::string> query;
 		std::string out;
+		std::string err;
 	} const cases[] = {
-		{"GET", "cmd=%23APC&res=1", reply("aPC800080000")},
-		{"GETX", "%23APC", reply("aPC800080000")},
-		{"POST", "cmd=%23APC", ""},
-		{"GE", "cmd=%23APC", ""},
-		{std::nullopt, "cmd=%23APC", ""},
-		{"GET", std::nullopt, ""},
-		{"GET", "cmd=APC", ""},
-		{"GET", "%23&", ""},
-		{"GET", "", ""},
+		{"GET", "cmd=%23APC&res=1", reply("aPC800080000"), ""},
+		{"GETX", "%23APC", reply("aPC800080000"), ""},
+		{"POST", "cmd=%23APC", "", ""},
+		{"GE", "cmd=%23APC", "", ""},
+		{std::nullopt, "cmd=%23APC", "", ""},
+		{"GET", std::nullopt, "", ""},
+		{"GET", "cmd=APC", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
+		{"GET", "%23&", "", "ptz_cgi: unknown command \"\"; not served\n"},
+		{"GET", "", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
 	};
 	for (const auto &c : cases) {
 		cgi_request r;
@@ -189,6 +192,7 @@ TEST_F(CgiProcess, RequestMethodAndQueryString)
 		EXPECT_EQ(result.status, 0);
 		EXPECT_EQ(result.out, c.out) << c.method.value_or("(none)") << " "
 					     << c.query.value_or("(none)");
+		EXPECT_EQ(result.err, c.err) << c.query.value_or("(none)");
 	}
 }
 
@@ -200,7 +204,7 @@ TEST_F(CgiProcess, LongCommandsAreNotServed)
 		const cgi_result r = run(command);
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(r.out, "") << command;
-		EXPECT_EQ(r.err, "");
+		EXPECT_EQ(r.err, "ptz_cgi: command longer than 12 characters; not served\n");
 	}
 	EXPECT_TRUE(sent().empty());
 	EXPECT_FALSE(fs::exists(memory_path()));
