@@ -14,10 +14,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -54,6 +57,33 @@ std::string port_bytes(std::uint16_t port)
 {
 	return std::string{static_cast<char>(port & 0xFF), static_cast<char>(port >> 8)};
 }
+
+// Moves "sem_cgi" aside so that a test can have it created afresh, and
+// puts it back afterwards.
+class semaphore_aside {
+public:
+	semaphore_aside() : had_(fs::exists(kSemFile))
+	{
+		if (had_)
+			fs::rename(kSemFile, aside_);
+	}
+	~semaphore_aside()
+	{
+		std::error_code ec;
+		fs::remove_all(kSemFile, ec);
+		if (had_)
+			fs::rename(aside_, kSemFile, ec);
+	}
+	semaphore_aside(const semaphore_aside &) = delete;
+	semaphore_aside &operator=(const semaphore_aside &) = delete;
+
+private:
+	std::string aside_ = kSemFile + ".ptz_cgi_test";
+	bool had_;
+};
+
+// The user a web server runs as, for the tests that need a second user.
+constexpr uid_t kNobody = 65534;
 
 class CgiProcess : public ::testing::Test {
 protected:
@@ -102,6 +132,20 @@ protected:
 		return r;
 	}
 	cgi_result run(const std::string &command) const { return run_cgi(request(command)); }
+	cgi_result run_as(uid_t user, const std::string &command) const
+	{
+		cgi_request r = request(command);
+		r.user = user;
+		return run_cgi(r);
+	}
+	// Lets another user run requests in the test's folder.
+	void open_to_others() const
+	{
+		fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read |
+					      fs::perms::group_exec | fs::perms::others_read |
+					      fs::perms::others_exec);
+		fs::permissions(dir_ + "/cgi-bin", fs::perms::all);
+	}
 
 	std::vector<bytes> sent() const { return server_->received(); }
 	std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
@@ -345,22 +389,94 @@ TEST_F(CgiProcess, UnwritableSpeedMemory)
 
 TEST_F(CgiProcess, SemaphoreThatCannotBeOpened)
 {
-	// Move an existing semaphore aside and put a directory in its place.
-	const std::string aside = kSemFile + ".ptz_cgi_test";
-	const bool had = fs::exists(kSemFile);
-	if (had)
-		fs::rename(kSemFile, aside);
-	fs::create_directory(kSemFile);
-	const cgi_result r = run("PTS9950");
-	fs::remove(kSemFile);
-	if (had)
-		fs::rename(aside, kSemFile);
+	cgi_result r;
+	{
+		// A directory in the semaphore's place.
+		const semaphore_aside aside;
+		fs::create_directory(kSemFile);
+		r = run("PTS9950");
+	}
 
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(r.out, "");
 	EXPECT_EQ(r.err.rfind("sem_open: ", 0), 0u) << r.err;
 	EXPECT_FALSE(fs::exists(memory_path())) << "the file is not touched";
 	EXPECT_TRUE(sent().empty());
+}
+
+// Run once by hand as root (umask 022), the program must leave the semaphore
+// and the lock file usable by the web server's user.
+TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "needs root to run a request as another user";
+	const semaphore_aside aside;
+	unlink(kSemLockPath);
+	const mode_t mask = umask(022);
+	ASSERT_EQ(run("PTS9950").status, 0);
+	umask(mask);
+	EXPECT_EQ(fs::status(kSemFile).permissions(), fs::perms::all);
+	EXPECT_EQ(fs::status(kSemLockPath).permissions(), static_cast<fs::perms>(0666));
+
+	open_to_others();
+	const cgi_result stop = run_as(kNobody, "PTS5050");
+	EXPECT_EQ(stop.status, 0);
+	EXPECT_EQ(stop.err, "");
+	// Root's 0755 speed memory cannot be opened for writing: no speeds.
+	EXPECT_EQ(sent().back(), (bytes{0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF}));
+}
+
+// The lock file is our own addition: when it cannot be used, a request falls
+// back on the semaphore alone, says so, and is served.
+TEST_F(CgiProcess, LockFileThatCannotBeUsed)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "needs root to run a request as another user";
+	const semaphore_aside aside;
+	const mode_t mask = umask(0); // as the program creates it
+	sem_t *created = sem_open(kSemName, O_CREAT, 0777, 1);
+	umask(mask);
+	ASSERT_NE(created, SEM_FAILED);
+	sem_close(created);
+	open_to_others();
+	const std::string victim = dir_ + "/victim";
+	struct {
+		const char *why;
+		std::function<void()> make; // puts the lock file in its state
+		uid_t user;
+		int create_errno;
+	} const cases[] = {
+		{"Permission denied", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
+		{"No space left on device", [] {}, 0, ENOSPC}, // a full /tmp
+		{"a symbolic link", [&] { fs::create_symlink(victim, kSemLockPath); }, 0, 0},
+		{"not a regular file", [] { mkfifo(kSemLockPath, 0666); }, 0, 0},
+	};
+	for (const auto &c : cases) {
+		use_server(visca_test_server::mode::normal);
+		set_memory("1710");
+		fs::permissions(memory_path(), fs::perms::all);
+		unlink(kSemLockPath);
+		fs::remove(victim);
+		c.make();
+		cgi_request r = request("PTS5050");
+		r.user = c.user;
+		r.create_errno = c.create_errno;
+		const cgi_result stop = run_cgi(r);
+		EXPECT_EQ(stop.status, 0) << c.why;
+		EXPECT_EQ(stop.err, std::string("ptz_cgi: lock file /tmp/sem_cgi.lock: ") + c.why +
+					    "; using the semaphore alone\n");
+		EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050")) << c.why;
+		EXPECT_EQ(sent(), (std::vector<bytes>{{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}}))
+			<< c.why;
+		EXPECT_LT(stop.seconds, 5.0) << c.why;
+		if (c.create_errno == 0) {
+			EXPECT_EQ(run_as(c.user, "PTS1234").status, 0) << c.why;
+			EXPECT_EQ(memory(), "1305") << c.why;
+		}
+		EXPECT_FALSE(fs::exists(victim)) << c.why << ": created through the symlink";
+		unlink(kSemLockPath);
+		EXPECT_EQ(semaphore_value(), 1) << c.why;
+	}
 }
 
 TEST_F(CgiProcess, ReplyRecordThatCannotBeAllocated)
@@ -494,6 +610,7 @@ public:
 		close(release_fd_);
 	}
 	bool held() const { return held_; }
+	pid_t pid() const { return pid_; }
 	void kill_now()
 	{
 		kill(pid_, SIGKILL);
@@ -544,8 +661,8 @@ TEST_F(CgiProcess, LiveHolderKeepsRequestsOut)
 	lock_holder holder;
 	ASSERT_TRUE(holder.held());
 	cgi_process waiting(request("PTS9950"));
-	// Longer than the take-over wait: a live holder is never taken over.
-	std::this_thread::sleep_for(std::chrono::milliseconds(kSemTakeoverMs + 800));
+	// Within the lock wait's bound the request waits for the holder.
+	std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 800));
 	EXPECT_FALSE(waiting.finished());
 	EXPECT_TRUE(sent().empty());
 	EXPECT_FALSE(fs::exists(memory_path()));
@@ -556,6 +673,45 @@ TEST_F(CgiProcess, LiveHolderKeepsRequestsOut)
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(memory(), "1710");
 	EXPECT_EQ(semaphore_value(), 1);
+}
+
+// A holder that does not let go (stopped, or any local user's shared flock
+// on the lock file) delays a stop by the lock wait's bound, no more; the stop
+// goes out with the stored speeds.
+TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop)
+{
+	set_memory("1710");
+	const bytes stop_with_speeds = {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF};
+	const std::string err =
+		"ptz_cgi: speed memory lock still held after 2000 ms; going on without it\n";
+	for (const bool stopped : {true, false}) {
+		const char *name = stopped ? "stopped holder" : "shared flock";
+		use_server(visca_test_server::mode::normal);
+		std::optional<lock_holder> holder;
+		int shared = -1;
+		if (stopped) {
+			holder.emplace();
+			ASSERT_TRUE(holder->held());
+			kill(holder->pid(), SIGSTOP);
+		} else {
+			shared = open(kSemLockPath, O_RDONLY | O_CREAT, 0666);
+			ASSERT_EQ(flock(shared, LOCK_SH), 0);
+		}
+		const cgi_result r = run("PTS5050");
+		if (stopped) {
+			kill(holder->pid(), SIGCONT);
+			EXPECT_EQ(holder->release(), 0);
+		} else {
+			close(shared);
+		}
+		EXPECT_EQ(r.status, 0) << name;
+		EXPECT_EQ(r.err, err) << name;
+		EXPECT_EQ(r.out, kCommandDump + reply("pTS5050")) << name;
+		EXPECT_EQ(sent(), std::vector<bytes>{stop_with_speeds}) << name;
+		EXPECT_GE(r.seconds, kSemLockWaitMs / 1000.0 - 0.1) << name;
+		EXPECT_LT(r.seconds, 5.0) << name;
+		EXPECT_EQ(semaphore_value(), 1) << name;
+	}
 }
 
 // Overlapping movements and stops: every stop must repeat the complete speed
