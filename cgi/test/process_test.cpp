@@ -149,7 +149,20 @@ protected:
 
 	std::vector<bytes> sent() const { return server_->received(); }
 	std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
-	std::string memory() const { return read_file(memory_path()); }
+	// The content, read through a symlink; "<fifo>" for a FIFO, whose
+	// reading would block.
+	std::string memory() const
+	{
+		return fs::is_fifo(memory_path()) ? "<fifo>" : read_file(memory_path());
+	}
+	// Names in a folder, to see that no temporary file is left behind.
+	static std::set<std::string> names_in(const std::string &folder)
+	{
+		std::set<std::string> names;
+		for (const auto &e : fs::directory_iterator(folder))
+			names.insert(e.path().filename());
+		return names;
+	}
 	void set_memory(const std::string &content) const
 	{
 		const int fd = open(memory_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -315,12 +328,14 @@ TEST_F(CgiProcess, StopRepeatsStoredSpeeds)
 TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 {
 	const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
+	enum class shape { file, fifo, link };
 	struct {
 		const char *name;
 		std::optional<std::string> before; // file content; nullopt: no file
 		const char *command;
 		std::string after;
 		bytes datagram;
+		shape kind = shape::file;
 	} const cases[] = {
 		{"store", std::nullopt, "PTS9950", "1710",
 		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}},
@@ -332,13 +347,36 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}},
 		{"load missing", std::nullopt, "PTS5050", "", stop_without_speeds},
 		{"load empty", "", "PTS5050", "", stop_without_speeds},
-		{"load short", "17", "PTS5050", "17", {0x81, 0x01, 0x06, 0x01, 0x17, 0x03, 0x03, 0xFF}},
 		{"load long", "1713999", "PTS5050", "1713999",
 		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x13, 0x03, 0x03, 0xFF}},
+		// Only four digits go into a stop: anything else is no speeds.
+		{"load short", "17", "PTS5050", "17", stop_without_speeds},
+		{"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
+		{"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
+		 stop_without_speeds},
+		{"load binary", "\x81\x01\xFF\x00", "PTS5050", "\x81\x01\xFF\x00", stop_without_speeds},
+		// A FIFO would block the request for ever.
+		{"load fifo", std::nullopt, "PTS5050", "<fifo>", stop_without_speeds, shape::fifo},
+		{"store over fifo", std::nullopt, "PTS9950", "1710",
+		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::fifo},
+		// A link put there on purpose (to tmpfs) stays.
+		{"store through link", "1013", "PTS9950", "1710",
+		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::link},
+		{"load through link", "1013", "PTS5050", "1013",
+		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}, shape::link},
 	};
+	const std::string elsewhere = dir_ + "/elsewhere";
 	for (const auto &c : cases) {
 		use_server(visca_test_server::mode::normal);
 		fs::remove(memory_path());
+		fs::remove_all(elsewhere);
+		if (c.kind == shape::link) {
+			fs::create_directory(elsewhere);
+			fs::create_symlink(elsewhere + "/vv_ww.config", memory_path());
+		}
+		if (c.kind == shape::fifo) {
+			ASSERT_EQ(mkfifo(memory_path().c_str(), 0644), 0);
+		}
 		if (c.before)
 			set_memory(*c.before);
 		const cgi_result r = run(c.command);
@@ -346,12 +384,42 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 		EXPECT_EQ(r.out, kCommandDump + reply(std::string("p") + (c.command + 1))) << c.name;
 		EXPECT_EQ(memory(), c.after) << c.name;
 		EXPECT_EQ(sent(), std::vector<bytes>{c.datagram}) << c.name;
+		EXPECT_LT(r.seconds, 5.0) << c.name;
+		if (c.kind == shape::link) {
+			EXPECT_TRUE(fs::is_symlink(memory_path())) << c.name;
+			EXPECT_EQ(names_in(elsewhere), std::set<std::string>{"vv_ww.config"}) << c.name;
+		}
+		if (!c.after.empty() || c.before) {
+			EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"})
+				<< c.name;
+		}
 	}
 	fs::remove(memory_path());
 	ASSERT_EQ(run("PTS9950").status, 0);
 	EXPECT_EQ(fs::status(memory_path()).permissions() & fs::perms::owner_exec,
 		  fs::perms::owner_exec)
 		<< "created with mode 0777 less the umask";
+}
+
+// A store that fails part-way (here every write to a file fails, as on a
+// full disk) must leave the previous record, so the next stop keeps it.
+TEST_F(CgiProcess, FailedStoreKeepsTheRecord)
+{
+	ASSERT_EQ(run("PTS9950").status, 0); // creates the semaphore too
+	ASSERT_EQ(memory(), "1710");
+	cgi_request r = request("PTS1234");
+	r.write_errno = ENOSPC;
+	const cgi_result store = run_cgi(r);
+	EXPECT_EQ(store.status, 1);
+	EXPECT_EQ(store.out, "");
+	EXPECT_EQ(store.err, "write: No space left on device\n");
+	EXPECT_EQ(sent().size(), 1u) << "nothing sent when the store fails";
+	EXPECT_EQ(memory(), "1710");
+	EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
+
+	ASSERT_EQ(run("PTS5050").status, 0);
+	ASSERT_EQ(sent().size(), 2u);
+	EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
 }
 
 // As root no permission stops an open, so an unwritable speed memory is a
@@ -424,6 +492,8 @@ TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers)
 	EXPECT_EQ(stop.err, "");
 	// Root's 0755 speed memory cannot be opened for writing: no speeds.
 	EXPECT_EQ(sent().back(), (bytes{0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF}));
+	EXPECT_EQ(run_as(kNobody, "PTS1234").status, 0);
+	EXPECT_EQ(memory(), "1305") << "the web server's store replaces root's file";
 }
 
 // The lock file is our own addition: when it cannot be used, a request falls
@@ -511,6 +581,7 @@ TEST_F(CgiProcess, PortFile)
 		const char *name;
 		std::optional<std::string> content;
 		std::uint16_t port;
+		bool fifo = false; // opening one for reading would block
 	} const cases[] = {
 		{"missing", std::nullopt, kDefaultPort},
 		{"empty", "", kDefaultPort},
@@ -520,6 +591,7 @@ TEST_F(CgiProcess, PortFile)
 		{"extra bytes ignored", std::string("\x10\x27\x99", 3), 10000},
 		{"one byte", "\xC8", 200},
 		{"text digits", "1259", 12849},
+		{"a FIFO, like a missing file", std::nullopt, kDefaultPort, true},
 	};
 	for (const auto &c : cases) {
 		server_.reset();
@@ -533,8 +605,12 @@ TEST_F(CgiProcess, PortFile)
 			ASSERT_TRUE(port_file_.write(*c.content)) << kPortFilePath;
 		else
 			fs::remove(kPortFilePath);
+		if (c.fifo) {
+			ASSERT_EQ(mkfifo(kPortFilePath, 0644), 0);
+		}
 		const cgi_result r = run("Z50");
 		EXPECT_EQ(r.out, kCommandDump + reply("zS50")) << c.name;
+		EXPECT_LT(r.seconds, 5.0) << c.name;
 		EXPECT_EQ(server.received().size(), 1u) << c.name;
 	}
 }
