@@ -46,6 +46,9 @@
 //    the semaphore would let a later flock holder take it over from us).
 //  - Both objects are created with the mode asked for whatever the umask,
 //    so that a first run as root leaves them usable by the web server.
+// The order of events is unchanged (open the semaphore, take the lock, use
+// the file, release, close); only the waits have an end, and a request that
+// went on without a lock releases nothing.
 
 sem_t *sem = nullptr;
 
