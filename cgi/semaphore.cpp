@@ -107,7 +107,7 @@ bool flock_bounded(int fd)
 	// not the only one.
 	itimerval timer{};
 	timer.it_value.tv_sec = kSemLockWaitMs / 1000;
-	timer.it_value.tv_usec = (kSemLockWaitMs % 1000) * 1000;
+	timer.it_value.tv_usec = static_cast<suseconds_t>(kSemLockWaitMs % 1000) * 1000;
 	timer.it_interval.tv_usec = 100000;
 	setitimer(ITIMER_REAL, &timer, nullptr);
 	int rc;

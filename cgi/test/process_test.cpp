@@ -354,7 +354,7 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 		{"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
 		{"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
 		 stop_without_speeds},
-		{"load binary", "\x81\x01\xFF\x00", "PTS5050", "\x81\x01\xFF\x00", stop_without_speeds},
+		{"load binary", "\x81\x01\xFF\x7F", "PTS5050", "\x81\x01\xFF\x7F", stop_without_speeds},
 		// A FIFO would block the request for ever.
 		{"load fifo", std::nullopt, "PTS5050", "<fifo>", stop_without_speeds, shape::fifo},
 		{"store over fifo", std::nullopt, "PTS9950", "1710",
