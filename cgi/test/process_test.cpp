@@ -405,6 +405,9 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 // full disk) must leave the previous record, so the next stop keeps it.
 TEST_F(CgiProcess, FailedStoreKeepsTheRecord)
 {
+#if defined(__SANITIZE_ADDRESS__)
+	GTEST_SKIP() << "the sanitizer runtime's own writes to pipes would fail too";
+#endif
 	ASSERT_EQ(run("PTS9950").status, 0); // creates the semaphore too
 	ASSERT_EQ(memory(), "1710");
 	cgi_request r = request("PTS1234");
