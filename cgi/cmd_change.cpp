@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -208,6 +210,24 @@ const char *ctrlcmd_to_viscacmd(const char *command, int selector)
 
 namespace {
 
+// A descriptor of a regular file: anything else (a FIFO would block every
+// read) is refused with EINVAL.
+int open_regular(const char *path, int flags, unsigned mode)
+{
+	const int fd = ::open(path, flags | O_NONBLOCK, mode);
+	if (fd < 0)
+		return -1;
+	struct stat st{};
+	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+		::close(fd);
+		errno = EINVAL;
+		return -1;
+	}
+	return fd;
+}
+
+bool cannot_write_folder(int err) { return err == EACCES || err == EPERM || err == EROFS; }
+
 class system_speed_memory final : public speed_memory_io {
 public:
 	void lock() override
@@ -222,7 +242,7 @@ public:
 	}
 	int open(const char *path, int flags, unsigned mode) override
 	{
-		return ::open(path, flags, mode);
+		return open_regular(path, flags, mode);
 	}
 	long read(int fd, char *buffer, std::size_t size) override
 	{
@@ -233,6 +253,75 @@ public:
 		return ::write(fd, text, length);
 	}
 	void close(int fd) override { ::close(fd); }
+
+	// The new record goes to a file of its own beside the one it replaces
+	// (behind a symlink, so that the link stays), and rename puts it in
+	// place: a reader, locked or not, sees the old record or the new one.
+	// Where that folder cannot be written, the file is rewritten in place.
+	int create(const char *path) override
+	{
+		temp_[0] = '\0';
+		const char *target = path;
+		struct stat st{};
+		if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+			if (!realpath(path, target_)) // dangling: written through the link
+				return in_place(path);
+			target = target_;
+		}
+		if (target != target_ && !copy(target_, target))
+			return in_place(path);
+		const int n = std::snprintf(temp_, sizeof(temp_), "%s.%d", target_, static_cast<int>(getpid()));
+		if (n < 0 || static_cast<std::size_t>(n) >= sizeof(temp_))
+			return in_place(path);
+		constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+		int fd = ::open(temp_, kFlags, 0777);
+		if (fd < 0 && errno == EEXIST && unlink(temp_) == 0) // left by a killed request
+			fd = ::open(temp_, kFlags, 0777);
+		if (fd < 0 && cannot_write_folder(errno))
+			return in_place(path);
+		if (fd < 0)
+			temp_[0] = '\0';
+		return fd;
+	}
+	bool commit(int fd) override
+	{
+		::close(fd);
+		if (temp_[0] == '\0' || rename(temp_, target_) == 0)
+			return true;
+		drop_temp();
+		return false;
+	}
+	void discard(int fd) override
+	{
+		::close(fd);
+		drop_temp();
+	}
+
+private:
+	int in_place(const char *path)
+	{
+		temp_[0] = '\0';
+		return open_regular(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+	}
+	static bool copy(char (&to)[PATH_MAX], const char *from)
+	{
+		const std::size_t n = std::strlen(from);
+		if (n >= sizeof(to))
+			return false;
+		std::memcpy(to, from, n + 1);
+		return true;
+	}
+	void drop_temp()
+	{
+		const int err = errno;
+		if (temp_[0] != '\0')
+			unlink(temp_);
+		temp_[0] = '\0';
+		errno = err;
+	}
+
+	char target_[PATH_MAX] = {};
+	char temp_[PATH_MAX] = {}; // empty when writing in place
 };
 
 system_speed_memory s_system_io;
@@ -243,9 +332,14 @@ speed_memory_io *s_io = &s_system_io;
 {
 	std::perror("write");
 	if (fd >= 0)
-		s_io->close(fd);
+		s_io->discard(fd);
 	s_io->unlock();
 	end_process(1);
+}
+
+bool all_digits(const char *text, std::size_t n)
+{
+	return std::all_of(text, text + n, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -255,20 +349,34 @@ void set_speed_memory_io(speed_memory_io *io) { s_io = io ? io : &s_system_io; }
 int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width)
 {
 	s_io->lock();
+	const auto size = static_cast<std::size_t>(width);
 	if (flag) {
-		const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+		const int fd = s_io->create(kSpeedMemoryPath);
 		if (fd < 0)
 			store_failed(fd);
 		char text[kIntTextSize] = {};
 		const int len = int_to_str(value, text, width);
-		if (s_io->write(fd, text, static_cast<std::size_t>(len)) != len)
+		const long written = s_io->write(fd, text, static_cast<std::size_t>(len));
+		if (written != len) {
+			if (written >= 0)
+				errno = ENOSPC; // a short write to a file: no room left
 			store_failed(fd);
-		s_io->close(fd);
-	} else {
+		}
+		if (!s_io->commit(fd))
+			store_failed(-1);
+	} else if (size < kIntTextSize) {
+		// Only a whole record of digits goes into a stop command; anything
+		// else (short, binary, another program's text) counts as none.
 		const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
 		if (fd >= 0) {
-			(void)s_io->read(fd, buffer, static_cast<std::size_t>(width));
+			char record[kIntTextSize] = {};
+			std::size_t got = 0;
+			long n;
+			while (got < size && (n = s_io->read(fd, record + got, size - got)) > 0)
+				got += static_cast<std::size_t>(n);
 			s_io->close(fd);
+			if (got == size && all_digits(record, size))
+				std::memcpy(buffer, record, size);
 		}
 	}
 	return s_io->unlock();

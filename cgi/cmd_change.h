@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <fcntl.h>
 
 // Movement classes of a speed value (see judge_orientation).
 enum movement_class : int {
@@ -50,10 +51,11 @@ const char *visca_pack_cmd(const char *prefix, int value, const char *text,
 int int_to_str(int value, char *out, int width);
 inline constexpr int kIntTextSize = 16;
 
-// Stores (flag != 0) `value` as `width` characters, or loads (flag == 0) up
-// to `width` characters into `buffer` without a terminator, under the
-// process lock. Returns close_sem's result; every store failure ends the
-// process with status 1.
+// Stores (flag != 0) `value` as `width` characters, or loads (flag == 0)
+// `width` characters into `buffer` without a terminator, under the process
+// lock. A load leaves `buffer` as it was unless the record starts with
+// `width` decimal digits. Returns close_sem's result; every store failure
+// ends the process with status 1 and leaves the previous record.
 int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width);
 
 // The lock and file access behind the speed memory. The program uses the
@@ -69,6 +71,20 @@ public:
 	virtual long read(int fd, char *buffer, std::size_t size) = 0;
 	virtual long write(int fd, const char *text, std::size_t length) = 0;
 	virtual void close(int fd) = 0;
+	// A store writes a new record through create() and puts it in place of
+	// the old one with commit(); discard() drops it. The program replaces
+	// the file whole, so a failed store leaves the old record.
+	virtual int create(const char *path)
+	{
+		return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+	}
+	// False, with errno set, when the record could not be put in place.
+	virtual bool commit(int fd)
+	{
+		close(fd);
+		return true;
+	}
+	virtual void discard(int fd) { close(fd); }
 
 protected:
 	~speed_memory_io() = default;

@@ -34,24 +34,40 @@ struct reply_record {
 	int length;
 };
 
+// One line on standard error (the web server's error log) for a request
+// that is not served; the command shows only its printable characters.
+void not_served(const char *why, const char *command = nullptr)
+{
+	if (!command) {
+		std::fprintf(stderr, "ptz_cgi: %s; not served\n", why);
+		return;
+	}
+	char shown[kCommandBufferSize] = {};
+	for (std::size_t i = 0; command[i] != '\0' && i + 1 < sizeof(shown); ++i)
+		shown[i] = std::isprint(static_cast<unsigned char>(command[i])) ? command[i] : '?';
+	std::fprintf(stderr, "ptz_cgi: %s \"%s\"; not served\n", why, shown);
+}
+
 } // namespace
 
 bool decode(const char *query, char *out, int length)
 {
-	if (length <= 0)
-		return true;
-	const auto len = static_cast<std::size_t>(length);
+	const auto len = static_cast<std::size_t>(length > 0 ? length : 0);
 	const auto *percent = static_cast<const char *>(std::memchr(query, '%', len));
-	if (!percent)
-		return true;
+	if (!percent) {
+		not_served("no percent-escape in the query string");
+		return false;
+	}
 	// Skip one percent-escape; its value is never looked at.
 	const std::size_t start = std::min(len, static_cast<std::size_t>(percent - query) + 3);
 	std::size_t end = start;
 	while (end < len && query[end] != '\0' && query[end] != '&')
 		++end;
 	const std::size_t n = end - start;
-	if (n > kMaxCommandLength)
+	if (n > kMaxCommandLength) {
+		not_served("command longer than 12 characters");
 		return false;
+	}
 	std::memcpy(out, query + start, n);
 	out[n] = '\0';
 	return true;
@@ -124,8 +140,10 @@ void response(const char *body, int length)
 void input_command_judge(char *command)
 {
 	char reply[kCommandBufferSize + 1] = {};
-	if (std::strlen(command) > kMaxCommandLength)
+	if (std::strlen(command) > kMaxCommandLength) {
+		not_served("command longer than 12 characters");
 		return; // no room for the answer; decode never lets one through
+	}
 
 	switch (judge_head(command)) {
 	case kKindPositionQuery:
@@ -154,6 +172,7 @@ void input_command_judge(char *command)
 		response(ABC_to_aBC(command), static_cast<int>(std::strlen(command)));
 		break;
 	default:
+		not_served("unknown command", command);
 		break;
 	}
 }

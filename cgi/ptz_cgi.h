@@ -22,7 +22,8 @@ enum command_kind : int {
 
 // Copies the command (after the first percent-escape, up to '&' or the end
 // of the first `length` characters) into `out` of kCommandBufferSize bytes.
-// Returns false, writing nothing, when the command is longer than
+// Returns false, writing nothing and saying why on standard error, when
+// there is no command to serve: no percent-escape, or a command longer than
 // kMaxCommandLength.
 bool decode(const char *query, char *out, int length);
 int judge_head(const char *command);

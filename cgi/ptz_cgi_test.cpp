@@ -26,8 +26,6 @@ TEST(Decode, TakesTextAfterFirstEscapeUpToAmpersand)
 		{"cmd=%23PTS9950", "PTS9950"},
 		{"%23&", ""},
 		{"%23PTS%355050&", "PTS%355050"},
-		{"cmd=PTS5050", ""},
-		{"", ""},
 		{"%2", ""},
 		{"x%23123456789012&y", "123456789012"},
 	};
@@ -38,10 +36,19 @@ TEST(Decode, TakesTextAfterFirstEscapeUpToAmpersand)
 TEST(Decode, LengthLimitsTheSearch)
 {
 	std::array<char, kCommandBufferSize> out{};
-	EXPECT_TRUE(decode("ab%23APC", out.data(), 2));
+	EXPECT_FALSE(decode("ab%23APC", out.data(), 2));
 	EXPECT_STREQ(out.data(), "");
 	EXPECT_TRUE(decode("%23APCxyz", out.data(), 6));
 	EXPECT_STREQ(out.data(), "APC");
+}
+
+TEST(Decode, RefusesQueriesWithoutEscape)
+{
+	for (const char *query : {"cmd=PTS5050", ""}) {
+		std::array<char, kCommandBufferSize> out{};
+		EXPECT_FALSE(decode(query, out.data(), static_cast<int>(std::strlen(query)))) << query;
+		EXPECT_STREQ(out.data(), "") << query;
+	}
 }
 
 TEST(Decode, RefusesCommandsLongerThanTwelve)

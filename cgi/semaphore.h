@@ -11,9 +11,12 @@ extern sem_t *sem;
 // Opens (creating if needed, free) "sem_cgi". On failure reports "sem_open"
 // and ends the process with status 1, before the file is touched.
 int sem_create_or_open();
-// Takes the lock; ends the process with status 1 if the wait fails.
+// Takes the lock; ends the process with status 1 if the wait fails. Waits
+// are bounded: when the lock cannot be had in time, or its file cannot be
+// used, it says so on standard error and returns without holding it.
 int semaphore_p();
-// Releases the lock; ends the process with status 1 if the post fails.
+// Releases what semaphore_p took; ends the process with status 1 if the
+// post fails.
 int semaphore_v();
 // Closes the handle; returns sem_close's result.
 int close_sem();
@@ -25,3 +28,5 @@ inline constexpr const char kSemName[] = "sem_cgi";
 inline constexpr const char kSemLockPath[] = "/tmp/sem_cgi.lock";
 // How long a request waits on a semaphore left taken by a dead holder.
 inline constexpr int kSemTakeoverMs = 2000;
+// How long a request waits for the file lock held by another process.
+inline constexpr int kSemLockWaitMs = 2000;

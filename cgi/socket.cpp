@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::uint16_t s_wSerPort = 0;
@@ -26,17 +27,20 @@ void look_up_port()
 {
 	if (s_wSerPort != 0)
 		return;
-	// Two raw bytes, low byte first; a short read leaves the rest 0.
-	const int fd = open(kPortFilePath, O_RDONLY | O_CLOEXEC);
-	if (fd >= 0) {
+	// Two raw bytes, low byte first; a short read leaves the rest 0. Only a
+	// regular file counts: reading a FIFO would wait for a writer for ever.
+	const int fd = open(kPortFilePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+	struct stat st{};
+	if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
 		unsigned char raw[2] = {};
 		std::size_t got = 0;
 		ssize_t n;
 		while (got < sizeof(raw) && (n = read(fd, raw + got, sizeof(raw) - got)) > 0)
 			got += static_cast<std::size_t>(n);
-		close(fd);
 		s_wSerPort = static_cast<std::uint16_t>(raw[0] | raw[1] << 8);
 	}
+	if (fd >= 0)
+		close(fd);
 	if (s_wSerPort == 0)
 		s_wSerPort = kDefaultPort;
 }
@@ -184,6 +188,8 @@ void udp_socket(const char *text)
 		cmd_send_to_server(fd, packet, length, to, sizeof(address), 0);
 		break;
 	default:
+		// The conversion's invalid command: the argument was no speed.
+		std::fputs("ptz_cgi: no camera command for this argument; not served\n", stderr);
 		end_process(0);
 	}
 	s_transport->close(fd);

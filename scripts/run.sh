@@ -4,11 +4,13 @@
 # URL with example requests. Ctrl-C stops both and puts /tmp/viscaport.txt
 # back as it was.
 #
-#   scripts/run.sh [--port N] [--once] [--timeout SECONDS] [-- visca_sim options]
+#   usage: scripts/run.sh [--port N] [--once] [--timeout SECONDS] [-- visca_sim options]
 #     --port N       HTTP port on 127.0.0.1 (default 8080)
 #     --once         send the example requests, show the answers, and stop
 #     --timeout S    stop by itself after S seconds
 #   Options after -- go to the simulator, e.g. -- --mode silent or --delay 500.
+#   PTZ_CGI_BIN and VISCA_SIM_BIN, when both set, name built programs to
+#   serve instead of building them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -17,33 +19,44 @@ port=8080
 once=
 timeout=
 sim_args=()
+usage() { sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
+    --port|--timeout) [[ ${2:-} =~ ^[0-9]+$ ]] || usage ;;&
     --port) port=$2; shift 2 ;;
     --once) once=1; shift ;;
     --timeout) timeout=$2; shift 2 ;;
     --) shift; sim_args=("$@"); break ;;
-    *) sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2 ;;
+    *) usage ;;
   esac
 done
 
-bash scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default -j2 --target ptz_cgi visca_sim >/dev/null
-SERVE_SIM=$top/build/default/tools/visca_sim
+cgi=${PTZ_CGI_BIN:-}
+SERVE_SIM=${VISCA_SIM_BIN:-}
+if [ -z "$cgi" ] || [ -z "$SERVE_SIM" ]; then
+  bash scripts/setup.sh
+  cmake --preset default >/dev/null
+  cmake --build --preset default -j2 --target ptz_cgi visca_sim >/dev/null
+  cgi=build/default/cgi/ptz_cgi
+  SERVE_SIM=$top/build/default/tools/visca_sim
+fi
 # shellcheck source=../tools/serve/serve.sh
 . tools/serve/serve.sh
 
 work=$(mktemp -d /tmp/ptz_serve.XXXXXX)
+# Runs to the end on every way out, failures included.
 cleanup() {
+  local rc=$?
   trap - INT TERM EXIT
+  set +e
   serve_stop
   rm -rf "$work"
+  exit "$rc"
 }
 trap cleanup EXIT
 trap 'echo; echo "stopping"; exit 0' INT TERM
 
-serve_prepare "$work" build/default/cgi/ptz_cgi
+serve_prepare "$work" "$cgi"
 serve_start_sim "$work" /tmp/viscaport.txt "${sim_args[@]}"
 serve_start_lighttpd "$work" "$port"
 

@@ -2,11 +2,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
-#include <cstddef>
+#include <grp.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -28,17 +31,38 @@ std::atomic<int> s_serial{0};
 // settings of the asan build.
 const char *const kPassedThrough[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
 
-// Makes every later socket() fail with `err`, to exercise that failure path
-// in a process that can otherwise run normally.
-bool deny_socket(int err)
+// Makes later system calls fail as the request asks, to exercise failure
+// paths in a process that can otherwise run normally: socket(), opens that
+// create (a full file system) and writes to files (not to the standard
+// streams).
+bool deny_calls(const cgi_request &request)
 {
-	sock_filter filter[] = {
-		BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-		BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 0, 1),
-		BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(err) & SECCOMP_RET_DATA)),
-		BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+	std::vector<sock_filter> filter;
+	const auto load = [&](std::size_t offset) {
+		filter.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, static_cast<__u32>(offset)));
 	};
-	sock_fprog prog{static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter};
+	// The call `nr` fails with `err` when the low word of argument `arg`
+	// passes the jump `test` against `k` (no test when `test` is 0).
+	const auto rule = [&](int err, long nr, __u16 test, __u32 k, std::size_t arg) {
+		if (err == 0)
+			return;
+		load(offsetof(seccomp_data, nr));
+		filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(nr), 0,
+					  static_cast<__u8>(test ? 3 : 1)));
+		if (test) {
+			load(offsetof(seccomp_data, args) + arg * sizeof(std::uint64_t));
+			filter.push_back(BPF_JUMP(static_cast<__u16>(BPF_JMP | test | BPF_K), k, 0, 1));
+		}
+		filter.push_back(BPF_STMT(BPF_RET | BPF_K,
+					  SECCOMP_RET_ERRNO | (static_cast<__u32>(err) & SECCOMP_RET_DATA)));
+	};
+	rule(request.socket_errno, __NR_socket, 0, 0, 0);
+	rule(request.create_errno, __NR_openat, BPF_JSET, O_CREAT, 2);
+	rule(request.write_errno, __NR_write, BPF_JGE, 3, 0);
+	if (filter.empty())
+		return true;
+	filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+	sock_fprog prog{static_cast<unsigned short>(filter.size()), filter.data()};
 	return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
 	       prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &prog) == 0;
 }
@@ -85,7 +109,10 @@ cgi_process::cgi_process(const cgi_request &request)
 	const int devnull = open("/dev/null", O_RDONLY);
 	dup2(devnull, STDIN_FILENO);
 	close(devnull);
-	if (request.socket_errno != 0 && !deny_socket(request.socket_errno))
+	if (request.user != 0 &&
+	    (setgroups(0, nullptr) != 0 || setgid(request.user) != 0 || setuid(request.user) != 0))
+		_exit(125);
+	if (!deny_calls(request))
 		_exit(126);
 	execve(argv[0], argv, envp.data());
 	_exit(127);
@@ -112,7 +139,13 @@ cgi_result cgi_process::wait()
 {
 	cgi_result result;
 	int status = 0;
-	while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+	for (;;) {
+		const pid_t done = waitpid(pid_, &status, WNOHANG);
+		if (done == pid_ || (done < 0 && errno != EINTR))
+			break;
+		if (monotonic_seconds() - start_ > kTimeLimitSeconds)
+			kill(pid_, SIGKILL);
+		usleep(1000);
 	}
 	reaped_ = true;
 	result.seconds = monotonic_seconds() - start_;

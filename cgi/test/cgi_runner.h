@@ -14,10 +14,14 @@ struct cgi_request {
 	std::string directory;  // working directory
 	std::string preload;    // LD_PRELOAD for the child
 	int socket_errno = 0;   // when non-zero, socket() fails with this errno
+	int create_errno = 0;   // when non-zero, every open with O_CREAT fails so
+	int write_errno = 0;    // when non-zero, write() to a file (fd > 2) fails so
+	uid_t user = 0;         // when non-zero, runs as this user and its group
 };
 
 struct cgi_result {
 	int status = -1;        // exit status, or -1 when killed by a signal
+				// (after kTimeLimitSeconds, by the runner)
 	std::string out;
 	std::string err;
 	double seconds = 0;
@@ -44,3 +48,6 @@ private:
 };
 
 cgi_result run_cgi(const cgi_request &request);
+
+// A request still running after this long is killed: a hang fails the test.
+inline constexpr double kTimeLimitSeconds = 20;

@@ -14,10 +14,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -54,6 +57,33 @@ std::string port_bytes(std::uint16_t port)
 {
 	return std::string{static_cast<char>(port & 0xFF), static_cast<char>(port >> 8)};
 }
+
+// Moves "sem_cgi" aside so that a test can have it created afresh, and
+// puts it back afterwards.
+class semaphore_aside {
+public:
+	semaphore_aside() : had_(fs::exists(kSemFile))
+	{
+		if (had_)
+			fs::rename(kSemFile, aside_);
+	}
+	~semaphore_aside()
+	{
+		std::error_code ec;
+		fs::remove_all(kSemFile, ec);
+		if (had_)
+			fs::rename(aside_, kSemFile, ec);
+	}
+	semaphore_aside(const semaphore_aside &) = delete;
+	semaphore_aside &operator=(const semaphore_aside &) = delete;
+
+private:
+	std::string aside_ = kSemFile + ".ptz_cgi_test";
+	bool had_;
+};
+
+// The user a web server runs as, for the tests that need a second user.
+constexpr uid_t kNobody = 65534;
 
 class CgiProcess : public ::testing::Test {
 protected:
@@ -102,10 +132,37 @@ protected:
 		return r;
 	}
 	cgi_result run(const std::string &command) const { return run_cgi(request(command)); }
+	cgi_result run_as(uid_t user, const std::string &command) const
+	{
+		cgi_request r = request(command);
+		r.user = user;
+		return run_cgi(r);
+	}
+	// Lets another user run requests in the test's folder.
+	void open_to_others() const
+	{
+		fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read |
+					      fs::perms::group_exec | fs::perms::others_read |
+					      fs::perms::others_exec);
+		fs::permissions(dir_ + "/cgi-bin", fs::perms::all);
+	}
 
 	std::vector<bytes> sent() const { return server_->received(); }
 	std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
-	std::string memory() const { return read_file(memory_path()); }
+	// The content, read through a symlink; "<fifo>" for a FIFO, whose
+	// reading would block.
+	std::string memory() const
+	{
+		return fs::is_fifo(memory_path()) ? "<fifo>" : read_file(memory_path());
+	}
+	// Names in a folder, to see that no temporary file is left behind.
+	static std::set<std::string> names_in(const std::string &folder)
+	{
+		std::set<std::string> names;
+		for (const auto &e : fs::directory_iterator(folder))
+			names.insert(e.path().filename());
+		return names;
+	}
 	void set_memory(const std::string &content) const
 	{
 		const int fd = open(memory_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -126,10 +183,12 @@ protected:
 
 TEST_F(CgiProcess, EachCommandKind)
 {
+	const std::string no_command = "ptz_cgi: no camera command for this argument; not served\n";
 	struct {
 		const char *command;
 		std::string out;
 		std::vector<bytes> sent;
+		std::string err = {};
 	} const cases[] = {
 		{"APC", reply("aPC800080000"), {}},
 		{"GZ", reply("GZ555"), {}},
@@ -146,19 +205,19 @@ TEST_F(CgiProcess, EachCommandKind)
 		{"Z50", kCommandDump + reply("zS50"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
 		{"Z5", kCommandDump + reply("zS5"), {{0x81, 0x01, 0x04, 0x07, 0x37, 0xFF}}},
 		{"APC80008000", kCommandDump + reply("aPC80008000"), {{0x81, 0x01, 0x06, 0x04, 0xFF}}},
-		{"pts5050", "", {}},
-		{"", "", {}},
-		{"PTS%355050", "", {}},
-		{"PTS5100", "", {}},
-		{"Zoom", "", {}},
-		{"Q", "", {}},
+		{"pts5050", "", {}, "ptz_cgi: unknown command \"pts5050\"; not served\n"},
+		{"", "", {}, "ptz_cgi: unknown command \"\"; not served\n"},
+		{"Q\x01", "", {}, "ptz_cgi: unknown command \"Q?\"; not served\n"},
+		{"PTS%355050", "", {}, no_command},
+		{"PTS5100", "", {}, no_command},
+		{"Zoom", "", {}, no_command},
 	};
 	for (const auto &c : cases) {
 		use_server(visca_test_server::mode::normal);
 		const cgi_result r = run(c.command);
 		EXPECT_EQ(r.status, 0) << c.command;
 		EXPECT_EQ(r.out, c.out) << c.command;
-		EXPECT_EQ(r.err, "") << c.command;
+		EXPECT_EQ(r.err, c.err) << c.command;
 		EXPECT_EQ(sent(), c.sent) << c.command;
 	}
 }
@@ -169,16 +228,17 @@ TEST_F(CgiProcess, RequestMethodAndQueryString)
 		std::optional<std::string> method;
 		std::optional<std::string> query;
 		std::string out;
+		std::string err;
 	} const cases[] = {
-		{"GET", "cmd=%23APC&res=1", reply("aPC800080000")},
-		{"GETX", "%23APC", reply("aPC800080000")},
-		{"POST", "cmd=%23APC", ""},
-		{"GE", "cmd=%23APC", ""},
-		{std::nullopt, "cmd=%23APC", ""},
-		{"GET", std::nullopt, ""},
-		{"GET", "cmd=APC", ""},
-		{"GET", "%23&", ""},
-		{"GET", "", ""},
+		{"GET", "cmd=%23APC&res=1", reply("aPC800080000"), ""},
+		{"GETX", "%23APC", reply("aPC800080000"), ""},
+		{"POST", "cmd=%23APC", "", ""},
+		{"GE", "cmd=%23APC", "", ""},
+		{std::nullopt, "cmd=%23APC", "", ""},
+		{"GET", std::nullopt, "", ""},
+		{"GET", "cmd=APC", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
+		{"GET", "%23&", "", "ptz_cgi: unknown command \"\"; not served\n"},
+		{"GET", "", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
 	};
 	for (const auto &c : cases) {
 		cgi_request r;
@@ -189,6 +249,7 @@ TEST_F(CgiProcess, RequestMethodAndQueryString)
 		EXPECT_EQ(result.status, 0);
 		EXPECT_EQ(result.out, c.out) << c.method.value_or("(none)") << " "
 					     << c.query.value_or("(none)");
+		EXPECT_EQ(result.err, c.err) << c.query.value_or("(none)");
 	}
 }
 
@@ -200,7 +261,7 @@ TEST_F(CgiProcess, LongCommandsAreNotServed)
 		const cgi_result r = run(command);
 		EXPECT_EQ(r.status, 0);
 		EXPECT_EQ(r.out, "") << command;
-		EXPECT_EQ(r.err, "");
+		EXPECT_EQ(r.err, "ptz_cgi: command longer than 12 characters; not served\n");
 	}
 	EXPECT_TRUE(sent().empty());
 	EXPECT_FALSE(fs::exists(memory_path()));
@@ -267,12 +328,14 @@ TEST_F(CgiProcess, StopRepeatsStoredSpeeds)
 TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 {
 	const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
+	enum class shape { file, fifo, link };
 	struct {
 		const char *name;
 		std::optional<std::string> before; // file content; nullopt: no file
 		const char *command;
 		std::string after;
 		bytes datagram;
+		shape kind = shape::file;
 	} const cases[] = {
 		{"store", std::nullopt, "PTS9950", "1710",
 		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}},
@@ -284,13 +347,36 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}},
 		{"load missing", std::nullopt, "PTS5050", "", stop_without_speeds},
 		{"load empty", "", "PTS5050", "", stop_without_speeds},
-		{"load short", "17", "PTS5050", "17", {0x81, 0x01, 0x06, 0x01, 0x17, 0x03, 0x03, 0xFF}},
 		{"load long", "1713999", "PTS5050", "1713999",
 		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x13, 0x03, 0x03, 0xFF}},
+		// Only four digits go into a stop: anything else is no speeds.
+		{"load short", "17", "PTS5050", "17", stop_without_speeds},
+		{"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
+		{"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
+		 stop_without_speeds},
+		{"load binary", "\x81\x01\xFF\x7F", "PTS5050", "\x81\x01\xFF\x7F", stop_without_speeds},
+		// A FIFO would block the request for ever.
+		{"load fifo", std::nullopt, "PTS5050", "<fifo>", stop_without_speeds, shape::fifo},
+		{"store over fifo", std::nullopt, "PTS9950", "1710",
+		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::fifo},
+		// A link put there on purpose (to tmpfs) stays.
+		{"store through link", "1013", "PTS9950", "1710",
+		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::link},
+		{"load through link", "1013", "PTS5050", "1013",
+		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}, shape::link},
 	};
+	const std::string elsewhere = dir_ + "/elsewhere";
 	for (const auto &c : cases) {
 		use_server(visca_test_server::mode::normal);
 		fs::remove(memory_path());
+		fs::remove_all(elsewhere);
+		if (c.kind == shape::link) {
+			fs::create_directory(elsewhere);
+			fs::create_symlink(elsewhere + "/vv_ww.config", memory_path());
+		}
+		if (c.kind == shape::fifo) {
+			ASSERT_EQ(mkfifo(memory_path().c_str(), 0644), 0);
+		}
 		if (c.before)
 			set_memory(*c.before);
 		const cgi_result r = run(c.command);
@@ -298,12 +384,45 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
 		EXPECT_EQ(r.out, kCommandDump + reply(std::string("p") + (c.command + 1))) << c.name;
 		EXPECT_EQ(memory(), c.after) << c.name;
 		EXPECT_EQ(sent(), std::vector<bytes>{c.datagram}) << c.name;
+		EXPECT_LT(r.seconds, 5.0) << c.name;
+		if (c.kind == shape::link) {
+			EXPECT_TRUE(fs::is_symlink(memory_path())) << c.name;
+			EXPECT_EQ(names_in(elsewhere), std::set<std::string>{"vv_ww.config"}) << c.name;
+		}
+		if (!c.after.empty() || c.before) {
+			EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"})
+				<< c.name;
+		}
 	}
 	fs::remove(memory_path());
 	ASSERT_EQ(run("PTS9950").status, 0);
 	EXPECT_EQ(fs::status(memory_path()).permissions() & fs::perms::owner_exec,
 		  fs::perms::owner_exec)
 		<< "created with mode 0777 less the umask";
+}
+
+// A store that fails part-way (here every write to a file fails, as on a
+// full disk) must leave the previous record, so the next stop keeps it.
+TEST_F(CgiProcess, FailedStoreKeepsTheRecord)
+{
+#if defined(__SANITIZE_ADDRESS__)
+	GTEST_SKIP() << "the sanitizer runtime's own writes to pipes would fail too";
+#endif
+	ASSERT_EQ(run("PTS9950").status, 0); // creates the semaphore too
+	ASSERT_EQ(memory(), "1710");
+	cgi_request r = request("PTS1234");
+	r.write_errno = ENOSPC;
+	const cgi_result store = run_cgi(r);
+	EXPECT_EQ(store.status, 1);
+	EXPECT_EQ(store.out, "");
+	EXPECT_EQ(store.err, "write: No space left on device\n");
+	EXPECT_EQ(sent().size(), 1u) << "nothing sent when the store fails";
+	EXPECT_EQ(memory(), "1710");
+	EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
+
+	ASSERT_EQ(run("PTS5050").status, 0);
+	ASSERT_EQ(sent().size(), 2u);
+	EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
 }
 
 // As root no permission stops an open, so an unwritable speed memory is a
@@ -341,22 +460,96 @@ TEST_F(CgiProcess, UnwritableSpeedMemory)
 
 TEST_F(CgiProcess, SemaphoreThatCannotBeOpened)
 {
-	// Move an existing semaphore aside and put a directory in its place.
-	const std::string aside = kSemFile + ".ptz_cgi_test";
-	const bool had = fs::exists(kSemFile);
-	if (had)
-		fs::rename(kSemFile, aside);
-	fs::create_directory(kSemFile);
-	const cgi_result r = run("PTS9950");
-	fs::remove(kSemFile);
-	if (had)
-		fs::rename(aside, kSemFile);
+	cgi_result r;
+	{
+		// A directory in the semaphore's place.
+		const semaphore_aside aside;
+		fs::create_directory(kSemFile);
+		r = run("PTS9950");
+	}
 
 	EXPECT_EQ(r.status, 1);
 	EXPECT_EQ(r.out, "");
 	EXPECT_EQ(r.err.rfind("sem_open: ", 0), 0u) << r.err;
 	EXPECT_FALSE(fs::exists(memory_path())) << "the file is not touched";
 	EXPECT_TRUE(sent().empty());
+}
+
+// Run once by hand as root (umask 022), the program must leave the semaphore
+// and the lock file usable by the web server's user.
+TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "needs root to run a request as another user";
+	const semaphore_aside aside;
+	unlink(kSemLockPath);
+	const mode_t mask = umask(022);
+	ASSERT_EQ(run("PTS9950").status, 0);
+	umask(mask);
+	EXPECT_EQ(fs::status(kSemFile).permissions(), fs::perms::all);
+	EXPECT_EQ(fs::status(kSemLockPath).permissions(), static_cast<fs::perms>(0666));
+
+	open_to_others();
+	const cgi_result stop = run_as(kNobody, "PTS5050");
+	EXPECT_EQ(stop.status, 0);
+	EXPECT_EQ(stop.err, "");
+	// Root's 0755 speed memory cannot be opened for writing: no speeds.
+	EXPECT_EQ(sent().back(), (bytes{0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF}));
+	EXPECT_EQ(run_as(kNobody, "PTS1234").status, 0);
+	EXPECT_EQ(memory(), "1305") << "the web server's store replaces root's file";
+}
+
+// The lock file is our own addition: when it cannot be used, a request falls
+// back on the semaphore alone, says so, and is served.
+TEST_F(CgiProcess, LockFileThatCannotBeUsed)
+{
+	if (geteuid() != 0)
+		GTEST_SKIP() << "needs root to run a request as another user";
+	const semaphore_aside aside;
+	const mode_t mask = umask(0); // as the program creates it
+	sem_t *created = sem_open(kSemName, O_CREAT, 0777, 1);
+	umask(mask);
+	ASSERT_NE(created, SEM_FAILED);
+	sem_close(created);
+	open_to_others();
+	const std::string victim = dir_ + "/victim";
+	struct {
+		const char *why;
+		std::function<void()> make; // puts the lock file in its state
+		uid_t user;
+		int create_errno;
+	} const cases[] = {
+		{"Permission denied", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
+		{"No space left on device", [] {}, 0, ENOSPC}, // a full /tmp
+		{"a symbolic link", [&] { fs::create_symlink(victim, kSemLockPath); }, 0, 0},
+		{"not a regular file", [] { mkfifo(kSemLockPath, 0666); }, 0, 0},
+	};
+	for (const auto &c : cases) {
+		use_server(visca_test_server::mode::normal);
+		set_memory("1710");
+		fs::permissions(memory_path(), fs::perms::all);
+		unlink(kSemLockPath);
+		fs::remove(victim);
+		c.make();
+		cgi_request r = request("PTS5050");
+		r.user = c.user;
+		r.create_errno = c.create_errno;
+		const cgi_result stop = run_cgi(r);
+		EXPECT_EQ(stop.status, 0) << c.why;
+		EXPECT_EQ(stop.err, std::string("ptz_cgi: lock file /tmp/sem_cgi.lock: ") + c.why +
+					    "; using the semaphore alone\n");
+		EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050")) << c.why;
+		EXPECT_EQ(sent(), (std::vector<bytes>{{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}}))
+			<< c.why;
+		EXPECT_LT(stop.seconds, 5.0) << c.why;
+		if (c.create_errno == 0) {
+			EXPECT_EQ(run_as(c.user, "PTS1234").status, 0) << c.why;
+			EXPECT_EQ(memory(), "1305") << c.why;
+		}
+		EXPECT_FALSE(fs::exists(victim)) << c.why << ": created through the symlink";
+		unlink(kSemLockPath);
+		EXPECT_EQ(semaphore_value(), 1) << c.why;
+	}
 }
 
 TEST_F(CgiProcess, ReplyRecordThatCannotBeAllocated)
@@ -391,6 +584,7 @@ TEST_F(CgiProcess, PortFile)
 		const char *name;
 		std::optional<std::string> content;
 		std::uint16_t port;
+		bool fifo = false; // opening one for reading would block
 	} const cases[] = {
 		{"missing", std::nullopt, kDefaultPort},
 		{"empty", "", kDefaultPort},
@@ -400,6 +594,7 @@ TEST_F(CgiProcess, PortFile)
 		{"extra bytes ignored", std::string("\x10\x27\x99", 3), 10000},
 		{"one byte", "\xC8", 200},
 		{"text digits", "1259", 12849},
+		{"a FIFO, like a missing file", std::nullopt, kDefaultPort, true},
 	};
 	for (const auto &c : cases) {
 		server_.reset();
@@ -413,8 +608,12 @@ TEST_F(CgiProcess, PortFile)
 			ASSERT_TRUE(port_file_.write(*c.content)) << kPortFilePath;
 		else
 			fs::remove(kPortFilePath);
+		if (c.fifo) {
+			ASSERT_EQ(mkfifo(kPortFilePath, 0644), 0);
+		}
 		const cgi_result r = run("Z50");
 		EXPECT_EQ(r.out, kCommandDump + reply("zS50")) << c.name;
+		EXPECT_LT(r.seconds, 5.0) << c.name;
 		EXPECT_EQ(server.received().size(), 1u) << c.name;
 	}
 }
@@ -490,6 +689,7 @@ public:
 		close(release_fd_);
 	}
 	bool held() const { return held_; }
+	pid_t pid() const { return pid_; }
 	void kill_now()
 	{
 		kill(pid_, SIGKILL);
@@ -540,8 +740,8 @@ TEST_F(CgiProcess, LiveHolderKeepsRequestsOut)
 	lock_holder holder;
 	ASSERT_TRUE(holder.held());
 	cgi_process waiting(request("PTS9950"));
-	// Longer than the take-over wait: a live holder is never taken over.
-	std::this_thread::sleep_for(std::chrono::milliseconds(kSemTakeoverMs + 800));
+	// Within the lock wait's bound the request waits for the holder.
+	std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 800));
 	EXPECT_FALSE(waiting.finished());
 	EXPECT_TRUE(sent().empty());
 	EXPECT_FALSE(fs::exists(memory_path()));
@@ -552,6 +752,45 @@ TEST_F(CgiProcess, LiveHolderKeepsRequestsOut)
 	EXPECT_EQ(r.err, "");
 	EXPECT_EQ(memory(), "1710");
 	EXPECT_EQ(semaphore_value(), 1);
+}
+
+// A holder that does not let go (stopped, or any local user's shared flock
+// on the lock file) delays a stop by the lock wait's bound, no more; the stop
+// goes out with the stored speeds.
+TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop)
+{
+	set_memory("1710");
+	const bytes stop_with_speeds = {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF};
+	const std::string err =
+		"ptz_cgi: speed memory lock still held after 2000 ms; going on without it\n";
+	for (const bool stopped : {true, false}) {
+		const char *name = stopped ? "stopped holder" : "shared flock";
+		use_server(visca_test_server::mode::normal);
+		std::optional<lock_holder> holder;
+		int shared = -1;
+		if (stopped) {
+			holder.emplace();
+			ASSERT_TRUE(holder->held());
+			kill(holder->pid(), SIGSTOP);
+		} else {
+			shared = open(kSemLockPath, O_RDONLY | O_CREAT, 0666);
+			ASSERT_EQ(flock(shared, LOCK_SH), 0);
+		}
+		const cgi_result r = run("PTS5050");
+		if (stopped) {
+			kill(holder->pid(), SIGCONT);
+			EXPECT_EQ(holder->release(), 0);
+		} else {
+			close(shared);
+		}
+		EXPECT_EQ(r.status, 0) << name;
+		EXPECT_EQ(r.err, err) << name;
+		EXPECT_EQ(r.out, kCommandDump + reply("pTS5050")) << name;
+		EXPECT_EQ(sent(), std::vector<bytes>{stop_with_speeds}) << name;
+		EXPECT_GE(r.seconds, kSemLockWaitMs / 1000.0 - 0.1) << name;
+		EXPECT_LT(r.seconds, 5.0) << name;
+		EXPECT_EQ(semaphore_value(), 1) << name;
+	}
 }
 
 // Overlapping movements and stops: every stop must repeat the complete speed

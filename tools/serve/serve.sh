@@ -45,17 +45,23 @@ serve_start_sim() {
 }
 
 # Starts lighttpd in the foreground of a background job and waits until it
-# accepts connections.
+# accepts connections. A port that something else already holds is refused
+# first: lighttpd would fail to bind, and whatever holds the port would
+# answer in its place.
 serve_start_lighttpd() {
   local dir=$1 port=$2
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+    echo "serve: 127.0.0.1:$port is already taken" >&2
+    return 1
+  fi
   export PTZ_SERVE_DIR=$dir PTZ_SERVE_PORT=$port
   lighttpd -tt -f "$serve_conf" || return 1
   lighttpd -D -f "$serve_conf" &
   serve_lighttpd_pid=$!
   local i
   for i in $(seq 100); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/" && return 0
     kill -0 "$serve_lighttpd_pid" 2>/dev/null || break
+    curl -s -o /dev/null "http://127.0.0.1:$port/" && return 0
     sleep 0.05
   done
   echo "serve: lighttpd did not start on 127.0.0.1:$port; its log:" >&2
@@ -63,19 +69,20 @@ serve_start_lighttpd() {
   return 1
 }
 
+# Runs to the end whatever is left to stop, also under set -e.
 serve_stop() {
   local pid
   for pid in $serve_lighttpd_pid $serve_sim_pid; do
-    kill -TERM "$pid" 2>/dev/null
+    kill -TERM "$pid" 2>/dev/null || true
   done
   for pid in $serve_lighttpd_pid $serve_sim_pid; do
-    wait "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
   done
   serve_lighttpd_pid=
   serve_sim_pid=
   if [ -n "$serve_port_file" ]; then
     if [ -n "$serve_saved_port" ]; then
-      cp -p "$serve_saved_port" "$serve_port_file"
+      cp -p "$serve_saved_port" "$serve_port_file" || true
     else
       rm -f "$serve_port_file"
     fi

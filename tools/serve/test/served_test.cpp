@@ -16,6 +16,7 @@
 #include <optional>
 #include <poll.h>
 #include <semaphore.h>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -23,8 +24,9 @@
 #include <unistd.h>
 #include <vector>
 
-#if !defined(PTZ_CGI_PATH) || !defined(VISCA_SIM_PATH) || !defined(LIGHTTPD_CONF)
-#error "PTZ_CGI_PATH, VISCA_SIM_PATH and LIGHTTPD_CONF must be defined"
+#if !defined(PTZ_CGI_PATH) || !defined(VISCA_SIM_PATH) || !defined(LIGHTTPD_CONF) || \
+	!defined(RUN_SH)
+#error "PTZ_CGI_PATH, VISCA_SIM_PATH, LIGHTTPD_CONF and RUN_SH must be defined"
 #endif
 
 namespace fs = std::filesystem;
@@ -123,6 +125,31 @@ std::vector<std::string> bound_addresses(const std::string &table, std::uint16_t
 		if (local.size() > 5 && local.substr(local.size() - 5) == port_hex)
 			found.push_back(local);
 	}
+	return found;
+}
+
+// Processes running `program`, by pid.
+std::set<pid_t> processes_of(const std::string &program)
+{
+	std::set<pid_t> found;
+	for (const auto &e : fs::directory_iterator("/proc")) {
+		const std::string name = e.path().filename();
+		if (name.find_first_not_of("0123456789") != std::string::npos)
+			continue;
+		const std::string cmdline = read_file(e.path() / "cmdline");
+		if (cmdline.compare(0, program.size() + 1, program + '\0') == 0)
+			found.insert(std::stoi(name));
+	}
+	return found;
+}
+
+// Folders that scripts/run.sh makes for what it serves.
+std::set<std::string> run_folders()
+{
+	std::set<std::string> found;
+	for (const auto &e : fs::directory_iterator("/tmp"))
+		if (e.path().filename().string().rfind("ptz_serve.", 0) == 0)
+			found.insert(e.path());
 	return found;
 }
 
@@ -409,6 +436,33 @@ TEST_F(Served, ListensOnLoopbackOnly)
 	ASSERT_EQ(udp.size(), 1u);
 	EXPECT_EQ(udp[0].substr(0, 8), "0100007F");
 	EXPECT_TRUE(bound_addresses("/proc/net/udp6", sim_port_).empty());
+}
+
+// scripts/run.sh on a port that something else holds (here the test's own
+// lighttpd) must say so and announce nothing, and still stop its simulator,
+// remove its folder and put the port file back.
+TEST_F(Served, RunScriptOnATakenPortCleansUp)
+{
+	const std::string port_file = read_file(kPortFile);
+	const auto folders = run_folders();
+	const std::vector<std::string> env = {std::string("PTZ_CGI_BIN=") + PTZ_CGI_PATH,
+					      std::string("VISCA_SIM_BIN=") + VISCA_SIM_PATH};
+	child run({"bash", RUN_SH, "--once", "--port", std::to_string(port_), "--", "--quiet"},
+		  dir_ + "/run.out", env);
+	EXPECT_NE(run.wait(), 0);
+	const std::string out = read_file(dir_ + "/run.out");
+	EXPECT_NE(out.find("127.0.0.1:" + std::to_string(port_) + " is already taken"),
+		  std::string::npos)
+		<< out;
+	EXPECT_EQ(out.find("served at"), std::string::npos) << out;
+	EXPECT_EQ(read_file(kPortFile), port_file);
+	EXPECT_EQ(processes_of(VISCA_SIM_PATH), std::set<pid_t>{sim_->pid()});
+	EXPECT_EQ(run_folders(), folders);
+
+	child no_value({"bash", RUN_SH, "--port"}, dir_ + "/usage.out", env);
+	EXPECT_EQ(no_value.wait(), 2);
+	EXPECT_NE(read_file(dir_ + "/usage.out").find("usage: scripts/run.sh [--port N]"), std::string::npos)
+		<< read_file(dir_ + "/usage.out");
 }
 
 } // namespace
