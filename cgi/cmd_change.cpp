@@ -32,7 +32,7 @@ constexpr const char kStopDirection[] = "0303";
 
 // Direction texts of the pan/tilt drive classes 0..7.
 constexpr std::array<const char *, 8> kDirection = {
-	"0201", "0203", "0202", "0302", "0102", "0103", "0101", "0301",
+    "0201", "0203", "0202", "0302", "0102", "0103", "0101", "0301",
 };
 
 // The speed formulas are part of the camera protocol as deployed: keep the
@@ -42,342 +42,285 @@ int tilt_speed(int distance) { return static_cast<int>(distance * 0.27 + 0.73); 
 int zoom_speed(int distance) { return static_cast<int>(distance * 0.146 + 0.854); }
 
 // Appends src to dst (capacity cap, NUL-terminated), truncating.
-void append(char *dst, std::size_t cap, const char *src)
-{
-	std::size_t len = std::strlen(dst);
-	while (*src != '\0' && len + 1 < cap)
-		dst[len++] = *src++;
-	dst[len] = '\0';
+void append(char *dst, std::size_t cap, const char *src) {
+  std::size_t len = std::strlen(dst);
+  while (*src != '\0' && len + 1 < cap) dst[len++] = *src++;
+  dst[len] = '\0';
 }
 
-int speed_word(int cls, int pp, int tt)
-{
-	const int dp = std::abs(pp - 50);
-	const int dt = std::abs(tt - 50);
-	switch (cls) {
-	case kClassRight:
-	case kClassLeft:
-		return pan_speed(dp) * 100 + 10;
-	case kClassDown:
-	case kClassUp:
-		return 1000 + tilt_speed(dt);
-	default:
-		return pan_speed(dp) * 100 + tilt_speed(dt);
-	}
+int speed_word(int cls, int pp, int tt) {
+  const int dp = std::abs(pp - 50);
+  const int dt = std::abs(tt - 50);
+  switch (cls) {
+    case kClassRight:
+    case kClassLeft:
+      return pan_speed(dp) * 100 + 10;
+    case kClassDown:
+    case kClassUp:
+      return 1000 + tilt_speed(dt);
+    default:
+      return pan_speed(dp) * 100 + tilt_speed(dt);
+  }
 }
 
-} // namespace
+}  // namespace
 
-int int_to_str(int value, char *out, int width)
-{
-	char digits[kIntTextSize];
-	int n = 0;
-	unsigned int u = value < 0 ? 0u : static_cast<unsigned int>(value);
-	do {
-		digits[n++] = static_cast<char>('0' + u % 10);
-		u /= 10;
-	} while (u != 0);
-	if (width > kIntTextSize - 1)
-		width = kIntTextSize - 1;
-	int len = 0;
-	for (int pad = width - n; pad > 0; --pad)
-		out[len++] = '0';
-	while (n > 0)
-		out[len++] = digits[--n];
-	out[len] = '\0';
-	return len;
+int int_to_str(int value, char *out, int width) {
+  char digits[kIntTextSize];
+  int n = 0;
+  unsigned int u = value < 0 ? 0u : static_cast<unsigned int>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u != 0);
+  if (width > kIntTextSize - 1) width = kIntTextSize - 1;
+  int len = 0;
+  for (int pad = width - n; pad > 0; --pad) out[len++] = '0';
+  while (n > 0) out[len++] = digits[--n];
+  out[len] = '\0';
+  return len;
 }
 
-const char *visca_pack_cmd(const char *prefix, int value, const char *text,
-			   const char *suffix, int use_value, int width)
-{
-	cmd[0] = '\0';
-	if (prefix)
-		append(cmd, sizeof(cmd), prefix);
-	if (use_value) {
-		char digits[kIntTextSize];
-		int_to_str(value, digits, width);
-		append(cmd, sizeof(cmd), digits);
-	} else if (text) {
-		append(cmd, sizeof(cmd), text);
-	}
-	if (suffix)
-		append(cmd, sizeof(cmd), suffix);
-	return cmd;
+const char *visca_pack_cmd(const char *prefix, int value, const char *text, const char *suffix,
+                           int use_value, int width) {
+  cmd[0] = '\0';
+  if (prefix) append(cmd, sizeof(cmd), prefix);
+  if (use_value) {
+    char digits[kIntTextSize];
+    int_to_str(value, digits, width);
+    append(cmd, sizeof(cmd), digits);
+  } else if (text) {
+    append(cmd, sizeof(cmd), text);
+  }
+  if (suffix) append(cmd, sizeof(cmd), suffix);
+  return cmd;
 }
 
-int judge_orientation(int v)
-{
-	if (v == 5050)
-		return kClassStop;
-	const int tt = v % 100;
-	if (v >= 5100 && v <= 9999) {
-		if (tt >= 51)
-			return kClassUpRight;
-		if (tt == 50)
-			return kClassRight;
-		if (tt >= 1)
-			return kClassDownRight;
-		return kClassInvalid;
-	}
-	if (v >= 5000 && v <= 5099) {
-		if (tt >= 1 && tt <= 49)
-			return kClassDown;
-		if (tt >= 51)
-			return kClassUp;
-		return kClassInvalid;
-	}
-	if (v >= 100 && v <= 4999) {
-		if (tt >= 51)
-			return kClassUpLeft;
-		if (tt == 50)
-			return kClassLeft;
-		if (tt >= 1)
-			return kClassDownLeft;
-		return kClassInvalid;
-	}
-	if (v >= 51 && v <= 99)
-		return kClassZoomTele;
-	if (v >= 1 && v <= 49)
-		return kClassZoomWide;
-	if (v == 50)
-		return kClassZoomStop;
-	return kClassInvalid;
+int judge_orientation(int v) {
+  if (v == 5050) return kClassStop;
+  const int tt = v % 100;
+  if (v >= 5100 && v <= 9999) {
+    if (tt >= 51) return kClassUpRight;
+    if (tt == 50) return kClassRight;
+    if (tt >= 1) return kClassDownRight;
+    return kClassInvalid;
+  }
+  if (v >= 5000 && v <= 5099) {
+    if (tt >= 1 && tt <= 49) return kClassDown;
+    if (tt >= 51) return kClassUp;
+    return kClassInvalid;
+  }
+  if (v >= 100 && v <= 4999) {
+    if (tt >= 51) return kClassUpLeft;
+    if (tt == 50) return kClassLeft;
+    if (tt >= 1) return kClassDownLeft;
+    return kClassInvalid;
+  }
+  if (v >= 51 && v <= 99) return kClassZoomTele;
+  if (v >= 1 && v <= 49) return kClassZoomWide;
+  if (v == 50) return kClassZoomStop;
+  return kClassInvalid;
 }
 
-const char *zoom_conversion(int distance, const char *digit)
-{
-	std::memset(visca_cmd, 0, sizeof(visca_cmd));
-	append(visca_cmd, sizeof(visca_cmd), digit);
-	char speed[kIntTextSize];
-	int_to_str(zoom_speed(distance), speed, 1);
-	append(visca_cmd, sizeof(visca_cmd), speed);
-	return visca_cmd;
+const char *zoom_conversion(int distance, const char *digit) {
+  std::memset(visca_cmd, 0, sizeof(visca_cmd));
+  append(visca_cmd, sizeof(visca_cmd), digit);
+  char speed[kIntTextSize];
+  int_to_str(zoom_speed(distance), speed, 1);
+  append(visca_cmd, sizeof(visca_cmd), speed);
+  return visca_cmd;
 }
 
-const char *control_cmd_change(const char *text, int count, int position)
-{
-	char arg[kArgSize] = {};
-	const std::size_t start = strnlen(text, static_cast<std::size_t>(position));
-	std::strncpy(arg, text + start,
-		     std::min(static_cast<std::size_t>(count), sizeof(arg) - 1));
-	// Text that is no number is speed 0, an invalid class: no error to report.
-	const int v = std::atoi(arg); // NOLINT(cert-err34-c)
-	const int cls = judge_orientation(v);
+const char *control_cmd_change(const char *text, int count, int position) {
+  char arg[kArgSize] = {};
+  const std::size_t start = strnlen(text, static_cast<std::size_t>(position));
+  std::strncpy(arg, text + start, std::min(static_cast<std::size_t>(count), sizeof(arg) - 1));
+  // Text that is no number is speed 0, an invalid class: no error to report.
+  const int v = std::atoi(arg);  // NOLINT(cert-err34-c)
+  const int cls = judge_orientation(v);
 
-	if (cls >= kClassUpRight && cls <= kClassUp) {
-		const int s = speed_word(cls, v / 100, v % 100);
-		dest_cmd = visca_pack_cmd(kPanTiltDrive, s, nullptr, kDirection[cls], 1, 4);
-		VV_WW_from_or_to_file(s, 1, nullptr, 4);
-		return dest_cmd;
-	}
-	switch (cls) {
-	case kClassStop: {
-		char stored[kArgSize] = {};
-		VV_WW_from_or_to_file(0, 0, stored, 4);
-		dest_cmd = visca_pack_cmd(kPanTiltDrive, 0, stored, kStopDirection, 0, 0);
-		break;
-	}
-	case kClassZoomTele:
-		dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(v - 50, "2"), nullptr, 0, 0);
-		break;
-	case kClassZoomWide:
-		dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(50 - v, "3"), nullptr, 0, 0);
-		break;
-	case kClassZoomStop:
-		dest_cmd = kZoomStop;
-		break;
-	default:
-		dest_cmd = kInvalid;
-		break;
-	}
-	return dest_cmd;
+  if (cls >= kClassUpRight && cls <= kClassUp) {
+    const int s = speed_word(cls, v / 100, v % 100);
+    dest_cmd = visca_pack_cmd(kPanTiltDrive, s, nullptr, kDirection[cls], 1, 4);
+    VV_WW_from_or_to_file(s, 1, nullptr, 4);
+    return dest_cmd;
+  }
+  switch (cls) {
+    case kClassStop: {
+      char stored[kArgSize] = {};
+      VV_WW_from_or_to_file(0, 0, stored, 4);
+      dest_cmd = visca_pack_cmd(kPanTiltDrive, 0, stored, kStopDirection, 0, 0);
+      break;
+    }
+    case kClassZoomTele:
+      dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(v - 50, "2"), nullptr, 0, 0);
+      break;
+    case kClassZoomWide:
+      dest_cmd = visca_pack_cmd(kZoom, 0, zoom_conversion(50 - v, "3"), nullptr, 0, 0);
+      break;
+    case kClassZoomStop:
+      dest_cmd = kZoomStop;
+      break;
+    default:
+      dest_cmd = kInvalid;
+      break;
+  }
+  return dest_cmd;
 }
 
-const char *ctrlcmd_to_viscacmd(const char *command, int selector)
-{
-	switch (selector) {
-	case kSelectZoom:
-		return control_cmd_change(command, 2, 1);
-	case kSelectPanTilt:
-		return control_cmd_change(command, 4, 3);
-	case kSelectHome:
-		return kHome;
-	default:
-		return nullptr;
-	}
+const char *ctrlcmd_to_viscacmd(const char *command, int selector) {
+  switch (selector) {
+    case kSelectZoom:
+      return control_cmd_change(command, 2, 1);
+    case kSelectPanTilt:
+      return control_cmd_change(command, 4, 3);
+    case kSelectHome:
+      return kHome;
+    default:
+      return nullptr;
+  }
 }
 
 namespace {
 
 // A descriptor of a regular file: anything else (a FIFO would block every
 // read) is refused with EINVAL.
-int open_regular(const char *path, int flags, unsigned mode)
-{
-	const int fd = ::open(path, flags | O_NONBLOCK, mode);
-	if (fd < 0)
-		return -1;
-	struct stat st{};
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-		::close(fd);
-		errno = EINVAL;
-		return -1;
-	}
-	return fd;
+int open_regular(const char *path, int flags, unsigned mode) {
+  const int fd = ::open(path, flags | O_NONBLOCK, mode);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
 }
 
 bool cannot_write_folder(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
 class system_speed_memory final : public speed_memory_io {
-public:
-	void lock() override
-	{
-		sem_create_or_open();
-		semaphore_p();
-	}
-	int unlock() override
-	{
-		semaphore_v();
-		return close_sem();
-	}
-	int open(const char *path, int flags, unsigned mode) override
-	{
-		return open_regular(path, flags, mode);
-	}
-	long read(int fd, char *buffer, std::size_t size) override
-	{
-		return ::read(fd, buffer, size);
-	}
-	long write(int fd, const char *text, std::size_t length) override
-	{
-		return ::write(fd, text, length);
-	}
-	void close(int fd) override { ::close(fd); }
+ public:
+  void lock() override {
+    sem_create_or_open();
+    semaphore_p();
+  }
+  int unlock() override {
+    semaphore_v();
+    return close_sem();
+  }
+  int open(const char *path, int flags, unsigned mode) override {
+    return open_regular(path, flags, mode);
+  }
+  long read(int fd, char *buffer, std::size_t size) override { return ::read(fd, buffer, size); }
+  long write(int fd, const char *text, std::size_t length) override {
+    return ::write(fd, text, length);
+  }
+  void close(int fd) override { ::close(fd); }
 
-	// The new record goes to a file of its own beside the one it replaces
-	// (behind a symlink, so that the link stays), and rename puts it in
-	// place: a reader, locked or not, sees the old record or the new one.
-	// Where that folder cannot be written, the file is rewritten in place.
-	int create(const char *path) override
-	{
-		temp_[0] = '\0';
-		const char *target = path;
-		struct stat st{};
-		if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-			if (!realpath(path, target_)) // dangling: written through the link
-				return in_place(path);
-			target = target_;
-		}
-		if (target != target_ && !copy(target_, target))
-			return in_place(path);
-		const int n = std::snprintf(temp_, sizeof(temp_), "%s.%d", target_, static_cast<int>(getpid()));
-		if (n < 0 || static_cast<std::size_t>(n) >= sizeof(temp_))
-			return in_place(path);
-		constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-		int fd = ::open(temp_, kFlags, 0777);
-		if (fd < 0 && errno == EEXIST && unlink(temp_) == 0) // left by a killed request
-			fd = ::open(temp_, kFlags, 0777);
-		if (fd < 0 && cannot_write_folder(errno))
-			return in_place(path);
-		if (fd < 0)
-			temp_[0] = '\0';
-		return fd;
-	}
-	bool commit(int fd) override
-	{
-		::close(fd);
-		if (temp_[0] == '\0' || rename(temp_, target_) == 0)
-			return true;
-		drop_temp();
-		return false;
-	}
-	void discard(int fd) override
-	{
-		::close(fd);
-		drop_temp();
-	}
+  // The new record goes to a file of its own beside the one it replaces
+  // (behind a symlink, so that the link stays), and rename puts it in
+  // place: a reader, locked or not, sees the old record or the new one.
+  // Where that folder cannot be written, the file is rewritten in place.
+  int create(const char *path) override {
+    temp_[0] = '\0';
+    const char *target = path;
+    struct stat st {};
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (!realpath(path, target_))  // dangling: written through the link
+        return in_place(path);
+      target = target_;
+    }
+    if (target != target_ && !copy(target_, target)) return in_place(path);
+    const int n = std::snprintf(temp_, sizeof(temp_), "%s.%d", target_, static_cast<int>(getpid()));
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof(temp_)) return in_place(path);
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(temp_, kFlags, 0777);
+    if (fd < 0 && errno == EEXIST && unlink(temp_) == 0)  // left by a killed request
+      fd = ::open(temp_, kFlags, 0777);
+    if (fd < 0 && cannot_write_folder(errno)) return in_place(path);
+    if (fd < 0) temp_[0] = '\0';
+    return fd;
+  }
+  bool commit(int fd) override {
+    ::close(fd);
+    if (temp_[0] == '\0' || rename(temp_, target_) == 0) return true;
+    drop_temp();
+    return false;
+  }
+  void discard(int fd) override {
+    ::close(fd);
+    drop_temp();
+  }
 
-private:
-	int in_place(const char *path)
-	{
-		temp_[0] = '\0';
-		return open_regular(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
-	}
-	static bool copy(char (&to)[PATH_MAX], const char *from)
-	{
-		const std::size_t n = std::strlen(from);
-		if (n >= sizeof(to))
-			return false;
-		std::memcpy(to, from, n + 1);
-		return true;
-	}
-	void drop_temp()
-	{
-		const int err = errno;
-		if (temp_[0] != '\0')
-			unlink(temp_);
-		temp_[0] = '\0';
-		errno = err;
-	}
+ private:
+  int in_place(const char *path) {
+    temp_[0] = '\0';
+    return open_regular(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+  }
+  static bool copy(char (&to)[PATH_MAX], const char *from) {
+    const std::size_t n = std::strlen(from);
+    if (n >= sizeof(to)) return false;
+    std::memcpy(to, from, n + 1);
+    return true;
+  }
+  void drop_temp() {
+    const int err = errno;
+    if (temp_[0] != '\0') unlink(temp_);
+    temp_[0] = '\0';
+    errno = err;
+  }
 
-	char target_[PATH_MAX] = {};
-	char temp_[PATH_MAX] = {}; // empty when writing in place
+  char target_[PATH_MAX] = {};
+  char temp_[PATH_MAX] = {};  // empty when writing in place
 };
 
 system_speed_memory s_system_io;
 speed_memory_io *s_io = &s_system_io;
 
 // Store failures end the process, but never with the lock held.
-[[noreturn]] void store_failed(int fd)
-{
-	std::perror("write");
-	if (fd >= 0)
-		s_io->discard(fd);
-	s_io->unlock();
-	end_process(1);
+[[noreturn]] void store_failed(int fd) {
+  std::perror("write");
+  if (fd >= 0) s_io->discard(fd);
+  s_io->unlock();
+  end_process(1);
 }
 
-bool all_digits(const char *text, std::size_t n)
-{
-	return std::all_of(text, text + n, [](char c) { return c >= '0' && c <= '9'; });
+bool all_digits(const char *text, std::size_t n) {
+  return std::all_of(text, text + n, [](char c) { return c >= '0' && c <= '9'; });
 }
 
-} // namespace
+}  // namespace
 
 void set_speed_memory_io(speed_memory_io *io) { s_io = io ? io : &s_system_io; }
 
-int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width)
-{
-	s_io->lock();
-	const auto size = static_cast<std::size_t>(width);
-	if (flag) {
-		const int fd = s_io->create(kSpeedMemoryPath);
-		if (fd < 0)
-			store_failed(fd);
-		char text[kIntTextSize] = {};
-		const int len = int_to_str(value, text, width);
-		const long written = s_io->write(fd, text, static_cast<std::size_t>(len));
-		if (written != len) {
-			if (written >= 0)
-				errno = ENOSPC; // a short write to a file: no room left
-			store_failed(fd);
-		}
-		if (!s_io->commit(fd))
-			store_failed(-1);
-	} else if (size < kIntTextSize) {
-		// Only a whole record of digits goes into a stop command; anything
-		// else (short, binary, another program's text) counts as none.
-		const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
-		if (fd >= 0) {
-			char record[kIntTextSize] = {};
-			std::size_t got = 0;
-			long n;
-			while (got < size && (n = s_io->read(fd, record + got, size - got)) > 0)
-				got += static_cast<std::size_t>(n);
-			s_io->close(fd);
-			if (got == size && all_digits(record, size))
-				std::memcpy(buffer, record, size);
-		}
-	}
-	return s_io->unlock();
+int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width) {
+  s_io->lock();
+  const auto size = static_cast<std::size_t>(width);
+  if (flag) {
+    const int fd = s_io->create(kSpeedMemoryPath);
+    if (fd < 0) store_failed(fd);
+    char text[kIntTextSize] = {};
+    const int len = int_to_str(value, text, width);
+    const long written = s_io->write(fd, text, static_cast<std::size_t>(len));
+    if (written != len) {
+      if (written >= 0) errno = ENOSPC;  // a short write to a file: no room left
+      store_failed(fd);
+    }
+    if (!s_io->commit(fd)) store_failed(-1);
+  } else if (size < kIntTextSize) {
+    // Only a whole record of digits goes into a stop command; anything
+    // else (short, binary, another program's text) counts as none.
+    const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
+    if (fd >= 0) {
+      char record[kIntTextSize] = {};
+      std::size_t got = 0;
+      long n;
+      while (got < size && (n = s_io->read(fd, record + got, size - got)) > 0)
+        got += static_cast<std::size_t>(n);
+      s_io->close(fd);
+      if (got == size && all_digits(record, size)) std::memcpy(buffer, record, size);
+    }
+  }
+  return s_io->unlock();
 }

@@ -7,19 +7,19 @@
 
 // Movement classes of a speed value (see judge_orientation).
 enum movement_class : int {
-	kClassInvalid = -1,
-	kClassUpRight = 0,
-	kClassRight = 1,
-	kClassDownRight = 2,
-	kClassDown = 3,
-	kClassDownLeft = 4,
-	kClassLeft = 5,
-	kClassUpLeft = 6,
-	kClassUp = 7,
-	kClassStop = 8,
-	kClassZoomTele = 9,
-	kClassZoomWide = 10,
-	kClassZoomStop = 11,
+  kClassInvalid = -1,
+  kClassUpRight = 0,
+  kClassRight = 1,
+  kClassDownRight = 2,
+  kClassDown = 3,
+  kClassDownLeft = 4,
+  kClassLeft = 5,
+  kClassUpLeft = 6,
+  kClassUp = 7,
+  kClassStop = 8,
+  kClassZoomTele = 9,
+  kClassZoomWide = 10,
+  kClassZoomStop = 11,
 };
 
 // Selectors of ctrlcmd_to_viscacmd.
@@ -43,8 +43,8 @@ int judge_orientation(int v);
 const char *zoom_conversion(int distance, const char *digit);
 // Assembles prefix + (int_to_str(value, width) or text) + suffix; null
 // prefix/suffix are skipped. The result is truncated to its static buffer.
-const char *visca_pack_cmd(const char *prefix, int value, const char *text,
-			   const char *suffix, int use_value, int width);
+const char *visca_pack_cmd(const char *prefix, int value, const char *text, const char *suffix,
+                           int use_value, int width);
 // Writes value in decimal, left-filled with '0' to at least `width`
 // characters, NUL-terminated; returns the number of characters. `out` must
 // hold kIntTextSize bytes.
@@ -62,32 +62,30 @@ int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width);
 // process lock and the file system; tests and the fuzzer put their own in
 // place so that a request runs in-process.
 class speed_memory_io {
-public:
-	virtual void lock() = 0;
-	// Returns close_sem's result.
-	virtual int unlock() = 0;
-	// A descriptor, or -1 with errno set.
-	virtual int open(const char *path, int flags, unsigned mode) = 0;
-	virtual long read(int fd, char *buffer, std::size_t size) = 0;
-	virtual long write(int fd, const char *text, std::size_t length) = 0;
-	virtual void close(int fd) = 0;
-	// A store writes a new record through create() and puts it in place of
-	// the old one with commit(); discard() drops it. The program replaces
-	// the file whole, so a failed store leaves the old record.
-	virtual int create(const char *path)
-	{
-		return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
-	}
-	// False, with errno set, when the record could not be put in place.
-	virtual bool commit(int fd)
-	{
-		close(fd);
-		return true;
-	}
-	virtual void discard(int fd) { close(fd); }
+ public:
+  virtual void lock() = 0;
+  // Returns close_sem's result.
+  virtual int unlock() = 0;
+  // A descriptor, or -1 with errno set.
+  virtual int open(const char *path, int flags, unsigned mode) = 0;
+  virtual long read(int fd, char *buffer, std::size_t size) = 0;
+  virtual long write(int fd, const char *text, std::size_t length) = 0;
+  virtual void close(int fd) = 0;
+  // A store writes a new record through create() and puts it in place of
+  // the old one with commit(); discard() drops it. The program replaces
+  // the file whole, so a failed store leaves the old record.
+  virtual int create(const char *path) {
+    return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+  }
+  // False, with errno set, when the record could not be put in place.
+  virtual bool commit(int fd) {
+    close(fd);
+    return true;
+  }
+  virtual void discard(int fd) { close(fd); }
 
-protected:
-	~speed_memory_io() = default;
+ protected:
+  ~speed_memory_io() = default;
 };
 
 // Null restores the process lock and the file system.

@@ -6,19 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
-int main()
-{
-	// Every way out, including exit() deep inside, writes what was printed.
-	std::atexit(out_flush);
-	const char *method = std::getenv("REQUEST_METHOD");
-	if (!method || std::strncmp(method, "GET", 3) != 0)
-		return 0;
-	const char *query = std::getenv("QUERY_STRING");
-	std::array<char, kCommandBufferSize> command{};
-	if (!query)
-		return 0;
-	if (!decode(query, command.data(), static_cast<int>(std::strlen(query))))
-		return 0;
-	input_command_judge(command.data());
-	return 0;
+int main() {
+  // Every way out, including exit() deep inside, writes what was printed.
+  std::atexit(out_flush);
+  const char *method = std::getenv("REQUEST_METHOD");
+  if (!method || std::strncmp(method, "GET", 3) != 0) return 0;
+  const char *query = std::getenv("QUERY_STRING");
+  std::array<char, kCommandBufferSize> command{};
+  if (!query) return 0;
+  if (!decode(query, command.data(), static_cast<int>(std::strlen(query)))) return 0;
+  input_command_judge(command.data());
+  return 0;
 }

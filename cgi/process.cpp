@@ -4,13 +4,11 @@
 
 namespace {
 process_ender s_ender = nullptr;
-} // namespace
+}  // namespace
 
-void end_process(int status)
-{
-	if (s_ender)
-		s_ender(status);
-	std::exit(status);
+void end_process(int status) {
+  if (s_ender) s_ender(status);
+  std::exit(status);
 }
 
 void set_process_ender(process_ender ender) { s_ender = ender; }

@@ -11,13 +11,13 @@ inline constexpr std::size_t kMaxCommandLength = 12;
 
 // Command kinds, by head.
 enum command_kind : int {
-	kKindNone = 0,
-	kKindPositionQuery = 1, // "APC"
-	kKindZoomQuery = 2,     // "GZ..."
-	kKindZoomSpeed = 3,     // "Z..."
-	kKindPanTiltSpeed = 4,  // "PTS...."
-	kKindAbsoluteZoom = 5,  // "AXZ..."
-	kKindAbsolutePosition = 6, // "APC..."
+  kKindNone = 0,
+  kKindPositionQuery = 1,     // "APC"
+  kKindZoomQuery = 2,         // "GZ..."
+  kKindZoomSpeed = 3,         // "Z..."
+  kKindPanTiltSpeed = 4,      // "PTS...."
+  kKindAbsoluteZoom = 5,      // "AXZ..."
+  kKindAbsolutePosition = 6,  // "APC..."
 };
 
 // Copies the command (after the first percent-escape, up to '&' or the end

@@ -63,151 +63,137 @@ volatile sig_atomic_t s_lock_wait_expired = 0;
 void on_lock_wait_expired(int) { s_lock_wait_expired = 1; }
 
 // The lock file, or -1 when it cannot serve; *why then tells the reason.
-int open_lock_file(const char **why)
-{
-	// 0666 whatever the umask so that requests running under another user
-	// share it; flock also works on a read-only descriptor.
-	constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-	const mode_t mask = umask(0);
-	int fd = open(kSemLockPath, O_RDWR | O_CREAT | kFlags, 0666);
-	umask(mask);
-	const int err = errno;
-	if (fd < 0 && err != ELOOP)
-		fd = open(kSemLockPath, O_RDONLY | kFlags);
-	if (fd < 0) {
-		// Missing for the second try: the first one's reason counts.
-		const int reason = errno == ENOENT ? err : errno;
-		*why = reason == ELOOP ? "a symbolic link" : std::strerror(reason);
-		return -1;
-	}
-	struct stat st{};
-	if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-		close(fd);
-		*why = "not a regular file";
-		return -1;
-	}
-	return fd;
+int open_lock_file(const char **why) {
+  // 0666 whatever the umask so that requests running under another user
+  // share it; flock also works on a read-only descriptor.
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const mode_t mask = umask(0);
+  int fd = open(kSemLockPath, O_RDWR | O_CREAT | kFlags, 0666);
+  umask(mask);
+  const int err = errno;
+  if (fd < 0 && err != ELOOP) fd = open(kSemLockPath, O_RDONLY | kFlags);
+  if (fd < 0) {
+    // Missing for the second try: the first one's reason counts.
+    const int reason = errno == ENOENT ? err : errno;
+    *why = reason == ELOOP ? "a symbolic link" : std::strerror(reason);
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    *why = "not a regular file";
+    return -1;
+  }
+  return fd;
 }
 
 // Exclusive flock, waiting at most kSemLockWaitMs. False when it ran out.
-bool flock_bounded(int fd)
-{
-	if (flock(fd, LOCK_EX | LOCK_NB) == 0)
-		return true;
-	if (errno != EWOULDBLOCK)
-		return false;
-	// The timer's signal interrupts the blocking flock (no SA_RESTART).
-	struct sigaction quiet{};
-	struct sigaction saved{};
-	quiet.sa_handler = on_lock_wait_expired;
-	sigemptyset(&quiet.sa_mask);
-	sigaction(SIGALRM, &quiet, &saved);
-	s_lock_wait_expired = 0;
-	// It repeats, so that a signal landing just before flock blocks is
-	// not the only one.
-	itimerval timer{};
-	timer.it_value.tv_sec = kSemLockWaitMs / 1000;
-	timer.it_value.tv_usec = static_cast<suseconds_t>(kSemLockWaitMs % 1000) * 1000;
-	timer.it_interval.tv_usec = 100000;
-	setitimer(ITIMER_REAL, &timer, nullptr);
-	int rc;
-	while ((rc = flock(fd, LOCK_EX)) != 0 && errno == EINTR && !s_lock_wait_expired) {
-	}
-	const itimerval off{};
-	setitimer(ITIMER_REAL, &off, nullptr);
-	sigaction(SIGALRM, &saved, nullptr);
-	return rc == 0;
+bool flock_bounded(int fd) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno != EWOULDBLOCK) return false;
+  // The timer's signal interrupts the blocking flock (no SA_RESTART).
+  struct sigaction quiet {};
+  struct sigaction saved {};
+  quiet.sa_handler = on_lock_wait_expired;
+  sigemptyset(&quiet.sa_mask);
+  sigaction(SIGALRM, &quiet, &saved);
+  s_lock_wait_expired = 0;
+  // It repeats, so that a signal landing just before flock blocks is
+  // not the only one.
+  itimerval timer{};
+  timer.it_value.tv_sec = kSemLockWaitMs / 1000;
+  timer.it_value.tv_usec = static_cast<suseconds_t>(kSemLockWaitMs % 1000) * 1000;
+  timer.it_interval.tv_usec = 100000;
+  setitimer(ITIMER_REAL, &timer, nullptr);
+  int rc;
+  while ((rc = flock(fd, LOCK_EX)) != 0 && errno == EINTR && !s_lock_wait_expired) {
+  }
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+  sigaction(SIGALRM, &saved, nullptr);
+  return rc == 0;
 }
 
-timespec deadline_after_ms(int ms)
-{
-	timespec ts{};
-	clock_gettime(CLOCK_REALTIME, &ts);
-	ts.tv_sec += ms / 1000;
-	ts.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-	if (ts.tv_nsec >= 1000000000L) {
-		ts.tv_sec += 1;
-		ts.tv_nsec -= 1000000000L;
-	}
-	return ts;
+timespec deadline_after_ms(int ms) {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  ts.tv_sec += ms / 1000;
+  ts.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+  if (ts.tv_nsec >= 1000000000L) {
+    ts.tv_sec += 1;
+    ts.tv_nsec -= 1000000000L;
+  }
+  return ts;
 }
 
-} // namespace
+}  // namespace
 
-int sem_create_or_open()
-{
-	const mode_t mask = umask(0);
-	sem = sem_open(kSemName, O_CREAT, 0777, 1);
-	umask(mask);
-	if (sem == SEM_FAILED) {
-		sem = nullptr;
-		std::perror("sem_open");
-		lock_failed();
-	}
-	return 0;
+int sem_create_or_open() {
+  const mode_t mask = umask(0);
+  sem = sem_open(kSemName, O_CREAT, 0777, 1);
+  umask(mask);
+  if (sem == SEM_FAILED) {
+    sem = nullptr;
+    std::perror("sem_open");
+    lock_failed();
+  }
+  return 0;
 }
 
-int semaphore_p()
-{
-	s_sem_held = false;
-	const char *why = nullptr;
-	s_lock_fd = open_lock_file(&why);
-	if (s_lock_fd >= 0 && !flock_bounded(s_lock_fd)) {
-		close(s_lock_fd);
-		s_lock_fd = -1;
-		if (s_lock_wait_expired) {
-			std::fprintf(stderr,
-				     "ptz_cgi: speed memory lock still held after %d ms; going on without it\n",
-				     kSemLockWaitMs);
-			return 0;
-		}
-		why = std::strerror(errno);
-	}
-	if (s_lock_fd < 0)
-		std::fprintf(stderr, "ptz_cgi: lock file %s: %s; using the semaphore alone\n",
-			     kSemLockPath, why);
+int semaphore_p() {
+  s_sem_held = false;
+  const char *why = nullptr;
+  s_lock_fd = open_lock_file(&why);
+  if (s_lock_fd >= 0 && !flock_bounded(s_lock_fd)) {
+    close(s_lock_fd);
+    s_lock_fd = -1;
+    if (s_lock_wait_expired) {
+      std::fprintf(stderr,
+                   "ptz_cgi: speed memory lock still held after %d ms; going on without it\n",
+                   kSemLockWaitMs);
+      return 0;
+    }
+    why = std::strerror(errno);
+  }
+  if (s_lock_fd < 0)
+    std::fprintf(stderr, "ptz_cgi: lock file %s: %s; using the semaphore alone\n", kSemLockPath,
+                 why);
 
-	const timespec deadline = deadline_after_ms(kSemTakeoverMs);
-	while (sem_timedwait(sem, &deadline) != 0) {
-		if (errno != ETIMEDOUT)
-			lock_failed();
-		if (s_lock_fd < 0) {
-			std::fprintf(stderr,
-				     "ptz_cgi: speed memory semaphore still taken after %d ms; going on without it\n",
-				     kSemTakeoverMs);
-			return 0;
-		}
-		std::fputs("ptz_cgi: taking over the speed memory lock of a dead request\n", stderr);
-		break;
-	}
-	s_sem_held = true;
-	return 0;
+  const timespec deadline = deadline_after_ms(kSemTakeoverMs);
+  while (sem_timedwait(sem, &deadline) != 0) {
+    if (errno != ETIMEDOUT) lock_failed();
+    if (s_lock_fd < 0) {
+      std::fprintf(stderr,
+                   "ptz_cgi: speed memory semaphore still taken after %d ms; going on without it\n",
+                   kSemTakeoverMs);
+      return 0;
+    }
+    std::fputs("ptz_cgi: taking over the speed memory lock of a dead request\n", stderr);
+    break;
+  }
+  s_sem_held = true;
+  return 0;
 }
 
-int semaphore_v()
-{
-	const int rc = s_sem_held ? sem_post(sem) : 0;
-	s_sem_held = false;
-	if (s_lock_fd >= 0) {
-		close(s_lock_fd); // drops the flock
-		s_lock_fd = -1;
-	}
-	if (rc != 0)
-		lock_failed();
-	return 0;
+int semaphore_v() {
+  const int rc = s_sem_held ? sem_post(sem) : 0;
+  s_sem_held = false;
+  if (s_lock_fd >= 0) {
+    close(s_lock_fd);  // drops the flock
+    s_lock_fd = -1;
+  }
+  if (rc != 0) lock_failed();
+  return 0;
 }
 
-int close_sem()
-{
-	const int rc = sem_close(sem);
-	sem = nullptr;
-	return rc;
+int close_sem() {
+  const int rc = sem_close(sem);
+  sem = nullptr;
+  return rc;
 }
 
-int del_semvalue()
-{
-	const int rc = sem_unlink(kSemName);
-	if (rc != 0)
-		std::perror("sem_unlink");
-	return rc;
+int del_semvalue() {
+  const int rc = sem_unlink(kSemName);
+  if (rc != 0) std::perror("sem_unlink");
+  return rc;
 }

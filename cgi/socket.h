@@ -13,25 +13,25 @@ inline constexpr const char kPortFilePath[] = "/tmp/viscaport.txt";
 inline constexpr std::uint16_t kDefaultPort = 1259;
 inline constexpr std::size_t kPacketSize = 100;
 inline constexpr std::size_t kMaxPairs = kPacketSize - 2;
-inline constexpr int kReplyTimeoutMs = 2000;   // per awaited datagram
-inline constexpr int kExchangeBudgetMs = 5000; // whole exchange
+inline constexpr int kReplyTimeoutMs = 2000;    // per awaited datagram
+inline constexpr int kExchangeBudgetMs = 5000;  // whole exchange
 
 // The datagram traffic of an exchange. The program uses UDP; tests and the
 // fuzzer put their own server in place so that a request runs in-process.
 class visca_transport {
-public:
-	// A descriptor, or -1 with errno set.
-	virtual int open() = 0;
-	virtual void send(int fd, const unsigned char *packet, std::size_t length,
-			  const sockaddr *address, socklen_t address_length) = 0;
-	// Whether a datagram is readable within timeout_ms.
-	virtual bool wait_readable(int fd, int timeout_ms) = 0;
-	// The length of the datagram received into `buffer`, or -1.
-	virtual long receive(int fd, unsigned char *buffer, std::size_t size) = 0;
-	virtual void close(int fd) = 0;
+ public:
+  // A descriptor, or -1 with errno set.
+  virtual int open() = 0;
+  virtual void send(int fd, const unsigned char *packet, std::size_t length,
+                    const sockaddr *address, socklen_t address_length) = 0;
+  // Whether a datagram is readable within timeout_ms.
+  virtual bool wait_readable(int fd, int timeout_ms) = 0;
+  // The length of the datagram received into `buffer`, or -1.
+  virtual long receive(int fd, unsigned char *buffer, std::size_t size) = 0;
+  virtual void close(int fd) = 0;
 
-protected:
-	~visca_transport() = default;
+ protected:
+  ~visca_transport() = default;
 };
 
 // Null restores UDP.
@@ -47,7 +47,7 @@ int pack_cmd(const char *text, unsigned char *buffer, int length);
 // Sends the packet once, then receives and prints one reply (flag != 0) or
 // two (flag == 0), each wait bounded.
 void cmd_send_to_server(int socket, const unsigned char *packet, int packet_length,
-			const sockaddr *address, socklen_t address_length, int flag);
+                        const sockaddr *address, socklen_t address_length, int flag);
 // Prints the `length` received bytes of one reply, one "%x" line per byte up
 // to the terminating 0xFF, then an empty line.
 void unpack_cmd(const unsigned char *reply, std::size_t length);

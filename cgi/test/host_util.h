@@ -11,17 +11,17 @@ std::string read_file(const std::string &path);
 // Saves a global file on construction and puts it back as it was found
 // (or absent) on destruction, so tests may replace it.
 class saved_file {
-public:
-	explicit saved_file(std::string path);
-	~saved_file();
-	saved_file(const saved_file &) = delete;
-	saved_file &operator=(const saved_file &) = delete;
+ public:
+  explicit saved_file(std::string path);
+  ~saved_file();
+  saved_file(const saved_file &) = delete;
+  saved_file &operator=(const saved_file &) = delete;
 
-	// Replaces whatever stands at the path with a file holding `content`.
-	bool write(const std::string &content) const;
+  // Replaces whatever stands at the path with a file holding `content`.
+  bool write(const std::string &content) const;
 
-private:
-	std::string path_;
-	bool existed_ = false;
-	std::string content_;
+ private:
+  std::string path_;
+  bool existed_ = false;
+  std::string content_;
 };

@@ -36,805 +36,772 @@ const std::string kSemFile = std::string("/dev/shm/sem.") + kSemName;
 const std::string kHeaders = "Status:200\r\nContent-type:Text/plain\r\nContent-length:";
 const std::string kCommandDump = "90\n41\n\n90\n51\n\n";
 
-std::string reply(const std::string &body)
-{
-	return kHeaders + std::to_string(body.size()) + "\r\n\r\n" + body;
+std::string reply(const std::string &body) {
+  return kHeaders + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 // Value of "sem_cgi", or -1 when it does not exist.
-int semaphore_value()
-{
-	sem_t *s = sem_open(kSemName, 0);
-	if (s == SEM_FAILED)
-		return -1;
-	int value = -1;
-	sem_getvalue(s, &value);
-	sem_close(s);
-	return value;
+int semaphore_value() {
+  sem_t *s = sem_open(kSemName, 0);
+  if (s == SEM_FAILED) return -1;
+  int value = -1;
+  sem_getvalue(s, &value);
+  sem_close(s);
+  return value;
 }
 
-std::string port_bytes(std::uint16_t port)
-{
-	return std::string{static_cast<char>(port & 0xFF), static_cast<char>(port >> 8)};
+std::string port_bytes(std::uint16_t port) {
+  return std::string{static_cast<char>(port & 0xFF), static_cast<char>(port >> 8)};
 }
 
 // Moves "sem_cgi" aside so that a test can have it created afresh, and
 // puts it back afterwards.
 class semaphore_aside {
-public:
-	semaphore_aside() : had_(fs::exists(kSemFile))
-	{
-		if (had_)
-			fs::rename(kSemFile, aside_);
-	}
-	~semaphore_aside()
-	{
-		std::error_code ec;
-		fs::remove_all(kSemFile, ec);
-		if (had_)
-			fs::rename(aside_, kSemFile, ec);
-	}
-	semaphore_aside(const semaphore_aside &) = delete;
-	semaphore_aside &operator=(const semaphore_aside &) = delete;
+ public:
+  semaphore_aside() : had_(fs::exists(kSemFile)) {
+    if (had_) fs::rename(kSemFile, aside_);
+  }
+  ~semaphore_aside() {
+    std::error_code ec;
+    fs::remove_all(kSemFile, ec);
+    if (had_) fs::rename(aside_, kSemFile, ec);
+  }
+  semaphore_aside(const semaphore_aside &) = delete;
+  semaphore_aside &operator=(const semaphore_aside &) = delete;
 
-private:
-	std::string aside_ = kSemFile + ".ptz_cgi_test";
-	bool had_;
+ private:
+  std::string aside_ = kSemFile + ".ptz_cgi_test";
+  bool had_;
 };
 
 // The user a web server runs as, for the tests that need a second user.
 constexpr uid_t kNobody = 65534;
 
 class CgiProcess : public ::testing::Test {
-protected:
-	void SetUp() override
-	{
-		sem_existed_ = fs::exists(kSemFile);
-		lock_existed_ = fs::exists(kSemLockPath);
-		if (sem_existed_) {
-			ASSERT_EQ(semaphore_value(), 1) << "sem_cgi is taken before the test";
-		}
-		char tmpl[] = "/tmp/ptz_cgi_test.XXXXXX";
-		ASSERT_NE(mkdtemp(tmpl), nullptr);
-		dir_ = tmpl;
-		fs::create_directory(dir_ + "/cgi-bin");
-		use_server(visca_test_server::mode::normal);
-	}
+ protected:
+  void SetUp() override {
+    sem_existed_ = fs::exists(kSemFile);
+    lock_existed_ = fs::exists(kSemLockPath);
+    if (sem_existed_) {
+      ASSERT_EQ(semaphore_value(), 1) << "sem_cgi is taken before the test";
+    }
+    char tmpl[] = "/tmp/ptz_cgi_test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    fs::create_directory(dir_ + "/cgi-bin");
+    use_server(visca_test_server::mode::normal);
+  }
 
-	void TearDown() override
-	{
-		server_.reset();
-		if (fs::exists(kSemFile)) {
-			EXPECT_EQ(semaphore_value(), 1) << "sem_cgi left taken";
-		}
-		if (!sem_existed_)
-			sem_unlink(kSemName);
-		if (!lock_existed_)
-			unlink(kSemLockPath);
-		std::error_code ec;
-		fs::remove_all(dir_, ec);
-	}
+  void TearDown() override {
+    server_.reset();
+    if (fs::exists(kSemFile)) {
+      EXPECT_EQ(semaphore_value(), 1) << "sem_cgi left taken";
+    }
+    if (!sem_existed_) sem_unlink(kSemName);
+    if (!lock_existed_) unlink(kSemLockPath);
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
 
-	void use_server(visca_test_server::mode m, std::uint16_t port = 0)
-	{
-		server_.reset();
-		server_ = std::make_unique<visca_test_server>(m, port);
-		ASSERT_TRUE(server_->ok());
-		server_->start();
-		ASSERT_TRUE(port_file_.write(port_bytes(server_->port()))) << kPortFilePath;
-	}
+  void use_server(visca_test_server::mode m, std::uint16_t port = 0) {
+    server_.reset();
+    server_ = std::make_unique<visca_test_server>(m, port);
+    ASSERT_TRUE(server_->ok());
+    server_->start();
+    ASSERT_TRUE(port_file_.write(port_bytes(server_->port()))) << kPortFilePath;
+  }
 
-	cgi_request request(const std::string &command) const
-	{
-		cgi_request r;
-		r.query = "cmd=%23" + command + "&res=1";
-		r.directory = dir_;
-		return r;
-	}
-	cgi_result run(const std::string &command) const { return run_cgi(request(command)); }
-	cgi_result run_as(uid_t user, const std::string &command) const
-	{
-		cgi_request r = request(command);
-		r.user = user;
-		return run_cgi(r);
-	}
-	// Lets another user run requests in the test's folder.
-	void open_to_others() const
-	{
-		fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read |
-					      fs::perms::group_exec | fs::perms::others_read |
-					      fs::perms::others_exec);
-		fs::permissions(dir_ + "/cgi-bin", fs::perms::all);
-	}
+  cgi_request request(const std::string &command) const {
+    cgi_request r;
+    r.query = "cmd=%23" + command + "&res=1";
+    r.directory = dir_;
+    return r;
+  }
+  cgi_result run(const std::string &command) const { return run_cgi(request(command)); }
+  cgi_result run_as(uid_t user, const std::string &command) const {
+    cgi_request r = request(command);
+    r.user = user;
+    return run_cgi(r);
+  }
+  // Lets another user run requests in the test's folder.
+  void open_to_others() const {
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir_ + "/cgi-bin", fs::perms::all);
+  }
 
-	std::vector<bytes> sent() const { return server_->received(); }
-	std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
-	// The content, read through a symlink; "<fifo>" for a FIFO, whose
-	// reading would block.
-	std::string memory() const
-	{
-		return fs::is_fifo(memory_path()) ? "<fifo>" : read_file(memory_path());
-	}
-	// Names in a folder, to see that no temporary file is left behind.
-	static std::set<std::string> names_in(const std::string &folder)
-	{
-		std::set<std::string> names;
-		for (const auto &e : fs::directory_iterator(folder))
-			names.insert(e.path().filename());
-		return names;
-	}
-	void set_memory(const std::string &content) const
-	{
-		const int fd = open(memory_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		// The assertion returns only when open failed: nothing to close.
-		// cppcheck-suppress resourceLeak
-		ASSERT_GE(fd, 0);
-		const ssize_t written = write(fd, content.data(), content.size());
-		close(fd);
-		ASSERT_EQ(written, static_cast<ssize_t>(content.size()));
-	}
+  std::vector<bytes> sent() const { return server_->received(); }
+  std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
+  // The content, read through a symlink; "<fifo>" for a FIFO, whose
+  // reading would block.
+  std::string memory() const {
+    return fs::is_fifo(memory_path()) ? "<fifo>" : read_file(memory_path());
+  }
+  // Names in a folder, to see that no temporary file is left behind.
+  static std::set<std::string> names_in(const std::string &folder) {
+    std::set<std::string> names;
+    for (const auto &e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+    return names;
+  }
+  void set_memory(const std::string &content) const {
+    const int fd = open(memory_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The assertion returns only when open failed: nothing to close.
+    // cppcheck-suppress resourceLeak
+    ASSERT_GE(fd, 0);
+    const ssize_t written = write(fd, content.data(), content.size());
+    close(fd);
+    ASSERT_EQ(written, static_cast<ssize_t>(content.size()));
+  }
 
-	std::string dir_;
-	saved_file port_file_{kPortFilePath};
-	std::unique_ptr<visca_test_server> server_;
-	bool sem_existed_ = false;
-	bool lock_existed_ = false;
+  std::string dir_;
+  saved_file port_file_{kPortFilePath};
+  std::unique_ptr<visca_test_server> server_;
+  bool sem_existed_ = false;
+  bool lock_existed_ = false;
 };
 
-TEST_F(CgiProcess, EachCommandKind)
-{
-	const std::string no_command = "ptz_cgi: no camera command for this argument; not served\n";
-	struct {
-		const char *command;
-		std::string out;
-		std::vector<bytes> sent;
-		std::string err = {};
-	} const cases[] = {
-		{"APC", reply("aPC800080000"), {}},
-		{"GZ", reply("GZ555"), {}},
-		{"GZ123", reply("GZ123555"), {}},
-		{"AXZ555", reply("axz555"), {}},
-		{"PTS9950", kCommandDump + reply("pTS9950"),
-		 {{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}}},
-		{"PTS7525", kCommandDump + reply("pTS7525"),
-		 {{0x81, 0x01, 0x06, 0x01, 0x09, 0x07, 0x02, 0x02, 0xFF}}},
-		{"PTS1234", kCommandDump + reply("pTS1234"),
-		 {{0x81, 0x01, 0x06, 0x01, 0x13, 0x05, 0x01, 0x02, 0xFF}}},
-		{"PTS0050", kCommandDump + reply("pTS0050"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
-		{"Z75", kCommandDump + reply("zS75"), {{0x81, 0x01, 0x04, 0x07, 0x24, 0xFF}}},
-		{"Z50", kCommandDump + reply("zS50"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
-		{"Z5", kCommandDump + reply("zS5"), {{0x81, 0x01, 0x04, 0x07, 0x37, 0xFF}}},
-		{"APC80008000", kCommandDump + reply("aPC80008000"), {{0x81, 0x01, 0x06, 0x04, 0xFF}}},
-		{"pts5050", "", {}, "ptz_cgi: unknown command \"pts5050\"; not served\n"},
-		{"", "", {}, "ptz_cgi: unknown command \"\"; not served\n"},
-		{"Q\x01", "", {}, "ptz_cgi: unknown command \"Q?\"; not served\n"},
-		{"PTS%355050", "", {}, no_command},
-		{"PTS5100", "", {}, no_command},
-		{"Zoom", "", {}, no_command},
-	};
-	for (const auto &c : cases) {
-		use_server(visca_test_server::mode::normal);
-		const cgi_result r = run(c.command);
-		EXPECT_EQ(r.status, 0) << c.command;
-		EXPECT_EQ(r.out, c.out) << c.command;
-		EXPECT_EQ(r.err, c.err) << c.command;
-		EXPECT_EQ(sent(), c.sent) << c.command;
-	}
+TEST_F(CgiProcess, EachCommandKind) {
+  const std::string no_command = "ptz_cgi: no camera command for this argument; not served\n";
+  struct {
+    const char *command;
+    std::string out;
+    std::vector<bytes> sent;
+    std::string err = {};
+  } const cases[] = {
+      {"APC", reply("aPC800080000"), {}},
+      {"GZ", reply("GZ555"), {}},
+      {"GZ123", reply("GZ123555"), {}},
+      {"AXZ555", reply("axz555"), {}},
+      {"PTS9950",
+       kCommandDump + reply("pTS9950"),
+       {{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}}},
+      {"PTS7525",
+       kCommandDump + reply("pTS7525"),
+       {{0x81, 0x01, 0x06, 0x01, 0x09, 0x07, 0x02, 0x02, 0xFF}}},
+      {"PTS1234",
+       kCommandDump + reply("pTS1234"),
+       {{0x81, 0x01, 0x06, 0x01, 0x13, 0x05, 0x01, 0x02, 0xFF}}},
+      {"PTS0050", kCommandDump + reply("pTS0050"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
+      {"Z75", kCommandDump + reply("zS75"), {{0x81, 0x01, 0x04, 0x07, 0x24, 0xFF}}},
+      {"Z50", kCommandDump + reply("zS50"), {{0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}}},
+      {"Z5", kCommandDump + reply("zS5"), {{0x81, 0x01, 0x04, 0x07, 0x37, 0xFF}}},
+      {"APC80008000", kCommandDump + reply("aPC80008000"), {{0x81, 0x01, 0x06, 0x04, 0xFF}}},
+      {"pts5050", "", {}, "ptz_cgi: unknown command \"pts5050\"; not served\n"},
+      {"", "", {}, "ptz_cgi: unknown command \"\"; not served\n"},
+      {"Q\x01", "", {}, "ptz_cgi: unknown command \"Q?\"; not served\n"},
+      {"PTS%355050", "", {}, no_command},
+      {"PTS5100", "", {}, no_command},
+      {"Zoom", "", {}, no_command},
+  };
+  for (const auto &c : cases) {
+    use_server(visca_test_server::mode::normal);
+    const cgi_result r = run(c.command);
+    EXPECT_EQ(r.status, 0) << c.command;
+    EXPECT_EQ(r.out, c.out) << c.command;
+    EXPECT_EQ(r.err, c.err) << c.command;
+    EXPECT_EQ(sent(), c.sent) << c.command;
+  }
 }
 
-TEST_F(CgiProcess, RequestMethodAndQueryString)
-{
-	struct {
-		std::optional<std::string> method;
-		std::optional<std::string> query;
-		std::string out;
-		std::string err;
-	} const cases[] = {
-		{"GET", "cmd=%23APC&res=1", reply("aPC800080000"), ""},
-		{"GETX", "%23APC", reply("aPC800080000"), ""},
-		{"POST", "cmd=%23APC", "", ""},
-		{"GE", "cmd=%23APC", "", ""},
-		{std::nullopt, "cmd=%23APC", "", ""},
-		{"GET", std::nullopt, "", ""},
-		{"GET", "cmd=APC", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
-		{"GET", "%23&", "", "ptz_cgi: unknown command \"\"; not served\n"},
-		{"GET", "", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
-	};
-	for (const auto &c : cases) {
-		cgi_request r;
-		r.method = c.method;
-		r.query = c.query;
-		r.directory = dir_;
-		const cgi_result result = run_cgi(r);
-		EXPECT_EQ(result.status, 0);
-		EXPECT_EQ(result.out, c.out) << c.method.value_or("(none)") << " "
-					     << c.query.value_or("(none)");
-		EXPECT_EQ(result.err, c.err) << c.query.value_or("(none)");
-	}
+TEST_F(CgiProcess, RequestMethodAndQueryString) {
+  struct {
+    std::optional<std::string> method;
+    std::optional<std::string> query;
+    std::string out;
+    std::string err;
+  } const cases[] = {
+      {"GET", "cmd=%23APC&res=1", reply("aPC800080000"), ""},
+      {"GETX", "%23APC", reply("aPC800080000"), ""},
+      {"POST", "cmd=%23APC", "", ""},
+      {"GE", "cmd=%23APC", "", ""},
+      {std::nullopt, "cmd=%23APC", "", ""},
+      {"GET", std::nullopt, "", ""},
+      {"GET", "cmd=APC", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
+      {"GET", "%23&", "", "ptz_cgi: unknown command \"\"; not served\n"},
+      {"GET", "", "", "ptz_cgi: no percent-escape in the query string; not served\n"},
+  };
+  for (const auto &c : cases) {
+    cgi_request r;
+    r.method = c.method;
+    r.query = c.query;
+    r.directory = dir_;
+    const cgi_result result = run_cgi(r);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, c.out) << c.method.value_or("(none)") << " "
+                                 << c.query.value_or("(none)");
+    EXPECT_EQ(result.err, c.err) << c.query.value_or("(none)");
+  }
 }
 
-TEST_F(CgiProcess, LongCommandsAreNotServed)
-{
-	const std::vector<std::string> commands = {"GZ34567890123", "PTS9950123456",
-						   "APC80008000800", std::string(5000, 'Z')};
-	for (const std::string &command : commands) {
-		const cgi_result r = run(command);
-		EXPECT_EQ(r.status, 0);
-		EXPECT_EQ(r.out, "") << command;
-		EXPECT_EQ(r.err, "ptz_cgi: command longer than 12 characters; not served\n");
-	}
-	EXPECT_TRUE(sent().empty());
-	EXPECT_FALSE(fs::exists(memory_path()));
+TEST_F(CgiProcess, LongCommandsAreNotServed) {
+  const std::vector<std::string> commands = {"GZ34567890123", "PTS9950123456", "APC80008000800",
+                                             std::string(5000, 'Z')};
+  for (const std::string &command : commands) {
+    const cgi_result r = run(command);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.err, "ptz_cgi: command longer than 12 characters; not served\n");
+  }
+  EXPECT_TRUE(sent().empty());
+  EXPECT_FALSE(fs::exists(memory_path()));
 
-	const cgi_result r = run("GZ3456789012");
-	EXPECT_EQ(r.out, reply("GZ3456789012555"));
+  const cgi_result r = run("GZ3456789012");
+  EXPECT_EQ(r.out, reply("GZ3456789012555"));
 }
 
 // Speed byte as the camera receives it: the decimal digits read as hex.
-std::uint8_t bcd(int speed)
-{
-	return static_cast<std::uint8_t>(speed / 10 * 16 + speed % 10);
+std::uint8_t bcd(int speed) { return static_cast<std::uint8_t>(speed / 10 * 16 + speed % 10); }
+
+int table_speed(const std::vector<int> &range_ends, int distance) {
+  for (std::size_t i = 0; i < range_ends.size(); ++i)
+    if (distance <= range_ends[i]) return static_cast<int>(i) + 1;
+  return -1;
 }
 
-int table_speed(const std::vector<int> &range_ends, int distance)
-{
-	for (std::size_t i = 0; i < range_ends.size(); ++i)
-		if (distance <= range_ends[i])
-			return static_cast<int>(i) + 1;
-	return -1;
+TEST_F(CgiProcess, ConversionTablesForAllDistances) {
+  const std::vector<int> pan = {3, 6, 9, 12, 15, 18, 20, 23, 26, 29, 32, 35, 38, 40, 43, 46, 49};
+  const std::vector<int> tilt = {4, 8, 12, 15, 19, 23, 26, 30, 34, 38, 41, 45, 49};
+  const std::vector<int> zoom = {7, 14, 21, 28, 35, 42, 48, 49};
+  std::vector<bytes> expected;
+  for (int d = 1; d <= 49; ++d) {
+    // Alternate sides of the centre so both directions are covered.
+    const bool up = d % 2 != 0;
+    char command[16];
+    std::snprintf(command, sizeof(command), "PTS%02d50", up ? 50 + d : 50 - d);
+    ASSERT_EQ(run(command).status, 0);
+    expected.push_back({0x81, 0x01, 0x06, 0x01, bcd(table_speed(pan, d)), 0x10,
+                        static_cast<std::uint8_t>(up ? 0x02 : 0x01), 0x03, 0xFF});
+
+    std::snprintf(command, sizeof(command), "PTS50%02d", up ? 50 + d : 50 - d);
+    ASSERT_EQ(run(command).status, 0);
+    expected.push_back({0x81, 0x01, 0x06, 0x01, 0x10, bcd(table_speed(tilt, d)), 0x03,
+                        static_cast<std::uint8_t>(up ? 0x01 : 0x02), 0xFF});
+
+    std::snprintf(command, sizeof(command), "Z%02d", up ? 50 + d : 50 - d);
+    ASSERT_EQ(run(command).status, 0);
+    expected.push_back({0x81, 0x01, 0x04, 0x07,
+                        static_cast<std::uint8_t>((up ? 0x20 : 0x30) + table_speed(zoom, d)),
+                        0xFF});
+  }
+  EXPECT_EQ(sent(), expected);
 }
 
-TEST_F(CgiProcess, ConversionTablesForAllDistances)
-{
-	const std::vector<int> pan = {3, 6, 9, 12, 15, 18, 20, 23, 26, 29,
-				      32, 35, 38, 40, 43, 46, 49};
-	const std::vector<int> tilt = {4, 8, 12, 15, 19, 23, 26, 30, 34, 38, 41, 45, 49};
-	const std::vector<int> zoom = {7, 14, 21, 28, 35, 42, 48, 49};
-	std::vector<bytes> expected;
-	for (int d = 1; d <= 49; ++d) {
-		// Alternate sides of the centre so both directions are covered.
-		const bool up = d % 2 != 0;
-		char command[16];
-		std::snprintf(command, sizeof(command), "PTS%02d50", up ? 50 + d : 50 - d);
-		ASSERT_EQ(run(command).status, 0);
-		expected.push_back({0x81, 0x01, 0x06, 0x01, bcd(table_speed(pan, d)), 0x10,
-				    static_cast<std::uint8_t>(up ? 0x02 : 0x01), 0x03, 0xFF});
-
-		std::snprintf(command, sizeof(command), "PTS50%02d", up ? 50 + d : 50 - d);
-		ASSERT_EQ(run(command).status, 0);
-		expected.push_back({0x81, 0x01, 0x06, 0x01, 0x10, bcd(table_speed(tilt, d)), 0x03,
-				    static_cast<std::uint8_t>(up ? 0x01 : 0x02), 0xFF});
-
-		std::snprintf(command, sizeof(command), "Z%02d", up ? 50 + d : 50 - d);
-		ASSERT_EQ(run(command).status, 0);
-		expected.push_back({0x81, 0x01, 0x04, 0x07,
-				    static_cast<std::uint8_t>((up ? 0x20 : 0x30) + table_speed(zoom, d)),
-				    0xFF});
-	}
-	EXPECT_EQ(sent(), expected);
+TEST_F(CgiProcess, StopRepeatsStoredSpeeds) {
+  ASSERT_EQ(run("PTS9950").status, 0);
+  EXPECT_EQ(memory(), "1710");
+  const cgi_result stop = run("PTS5050");
+  EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050"));
+  ASSERT_EQ(sent().size(), 2u);
+  EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
+  EXPECT_EQ(memory(), "1710") << "a stop stores nothing";
 }
 
-TEST_F(CgiProcess, StopRepeatsStoredSpeeds)
-{
-	ASSERT_EQ(run("PTS9950").status, 0);
-	EXPECT_EQ(memory(), "1710");
-	const cgi_result stop = run("PTS5050");
-	EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050"));
-	ASSERT_EQ(sent().size(), 2u);
-	EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
-	EXPECT_EQ(memory(), "1710") << "a stop stores nothing";
-}
-
-TEST_F(CgiProcess, SpeedMemoryStoreAndLoad)
-{
-	const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
-	enum class shape { file, fifo, link };
-	struct {
-		const char *name;
-		std::optional<std::string> before; // file content; nullopt: no file
-		const char *command;
-		std::string after;
-		bytes datagram;
-		shape kind = shape::file;
-	} const cases[] = {
-		{"store", std::nullopt, "PTS9950", "1710",
-		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}},
-		{"store pads", std::nullopt, "PTS5150", "0110",
-		 {0x81, 0x01, 0x06, 0x01, 0x01, 0x10, 0x02, 0x03, 0xFF}},
-		{"store replaces longer content", "0123456789", "PTS5099", "1013",
-		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x01, 0xFF}},
-		{"load", "1013", "PTS5050", "1013",
-		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}},
-		{"load missing", std::nullopt, "PTS5050", "", stop_without_speeds},
-		{"load empty", "", "PTS5050", "", stop_without_speeds},
-		{"load long", "1713999", "PTS5050", "1713999",
-		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x13, 0x03, 0x03, 0xFF}},
-		// Only four digits go into a stop: anything else is no speeds.
-		{"load short", "17", "PTS5050", "17", stop_without_speeds},
-		{"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
-		{"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
-		 stop_without_speeds},
-		{"load binary", "\x81\x01\xFF\x7F", "PTS5050", "\x81\x01\xFF\x7F", stop_without_speeds},
-		// A FIFO would block the request for ever.
-		{"load fifo", std::nullopt, "PTS5050", "<fifo>", stop_without_speeds, shape::fifo},
-		{"store over fifo", std::nullopt, "PTS9950", "1710",
-		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::fifo},
-		// A link put there on purpose (to tmpfs) stays.
-		{"store through link", "1013", "PTS9950", "1710",
-		 {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}, shape::link},
-		{"load through link", "1013", "PTS5050", "1013",
-		 {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}, shape::link},
-	};
-	const std::string elsewhere = dir_ + "/elsewhere";
-	for (const auto &c : cases) {
-		use_server(visca_test_server::mode::normal);
-		fs::remove(memory_path());
-		fs::remove_all(elsewhere);
-		if (c.kind == shape::link) {
-			fs::create_directory(elsewhere);
-			fs::create_symlink(elsewhere + "/vv_ww.config", memory_path());
-		}
-		if (c.kind == shape::fifo) {
-			ASSERT_EQ(mkfifo(memory_path().c_str(), 0644), 0);
-		}
-		if (c.before)
-			set_memory(*c.before);
-		const cgi_result r = run(c.command);
-		EXPECT_EQ(r.status, 0) << c.name;
-		EXPECT_EQ(r.out, kCommandDump + reply(std::string("p") + (c.command + 1))) << c.name;
-		EXPECT_EQ(memory(), c.after) << c.name;
-		EXPECT_EQ(sent(), std::vector<bytes>{c.datagram}) << c.name;
-		EXPECT_LT(r.seconds, 5.0) << c.name;
-		if (c.kind == shape::link) {
-			EXPECT_TRUE(fs::is_symlink(memory_path())) << c.name;
-			EXPECT_EQ(names_in(elsewhere), std::set<std::string>{"vv_ww.config"}) << c.name;
-		}
-		if (!c.after.empty() || c.before) {
-			EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"})
-				<< c.name;
-		}
-	}
-	fs::remove(memory_path());
-	ASSERT_EQ(run("PTS9950").status, 0);
-	EXPECT_EQ(fs::status(memory_path()).permissions() & fs::perms::owner_exec,
-		  fs::perms::owner_exec)
-		<< "created with mode 0777 less the umask";
+TEST_F(CgiProcess, SpeedMemoryStoreAndLoad) {
+  const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
+  enum class shape { file, fifo, link };
+  struct {
+    const char *name;
+    std::optional<std::string> before;  // file content; nullopt: no file
+    const char *command;
+    std::string after;
+    bytes datagram;
+    shape kind = shape::file;
+  } const cases[] = {
+      {"store",
+       std::nullopt,
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF}},
+      {"store pads",
+       std::nullopt,
+       "PTS5150",
+       "0110",
+       {0x81, 0x01, 0x06, 0x01, 0x01, 0x10, 0x02, 0x03, 0xFF}},
+      {"store replaces longer content",
+       "0123456789",
+       "PTS5099",
+       "1013",
+       {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x01, 0xFF}},
+      {"load", "1013", "PTS5050", "1013", {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF}},
+      {"load missing", std::nullopt, "PTS5050", "", stop_without_speeds},
+      {"load empty", "", "PTS5050", "", stop_without_speeds},
+      {"load long",
+       "1713999",
+       "PTS5050",
+       "1713999",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x13, 0x03, 0x03, 0xFF}},
+      // Only four digits go into a stop: anything else is no speeds.
+      {"load short", "17", "PTS5050", "17", stop_without_speeds},
+      {"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
+      {"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
+       stop_without_speeds},
+      {"load binary", "\x81\x01\xFF\x7F", "PTS5050", "\x81\x01\xFF\x7F", stop_without_speeds},
+      // A FIFO would block the request for ever.
+      {"load fifo", std::nullopt, "PTS5050", "<fifo>", stop_without_speeds, shape::fifo},
+      {"store over fifo",
+       std::nullopt,
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
+       shape::fifo},
+      // A link put there on purpose (to tmpfs) stays.
+      {"store through link",
+       "1013",
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
+       shape::link},
+      {"load through link",
+       "1013",
+       "PTS5050",
+       "1013",
+       {0x81, 0x01, 0x06, 0x01, 0x10, 0x13, 0x03, 0x03, 0xFF},
+       shape::link},
+  };
+  const std::string elsewhere = dir_ + "/elsewhere";
+  for (const auto &c : cases) {
+    use_server(visca_test_server::mode::normal);
+    fs::remove(memory_path());
+    fs::remove_all(elsewhere);
+    if (c.kind == shape::link) {
+      fs::create_directory(elsewhere);
+      fs::create_symlink(elsewhere + "/vv_ww.config", memory_path());
+    }
+    if (c.kind == shape::fifo) {
+      ASSERT_EQ(mkfifo(memory_path().c_str(), 0644), 0);
+    }
+    if (c.before) set_memory(*c.before);
+    const cgi_result r = run(c.command);
+    EXPECT_EQ(r.status, 0) << c.name;
+    EXPECT_EQ(r.out, kCommandDump + reply(std::string("p") + (c.command + 1))) << c.name;
+    EXPECT_EQ(memory(), c.after) << c.name;
+    EXPECT_EQ(sent(), std::vector<bytes>{c.datagram}) << c.name;
+    EXPECT_LT(r.seconds, 5.0) << c.name;
+    if (c.kind == shape::link) {
+      EXPECT_TRUE(fs::is_symlink(memory_path())) << c.name;
+      EXPECT_EQ(names_in(elsewhere), std::set<std::string>{"vv_ww.config"}) << c.name;
+    }
+    if (!c.after.empty() || c.before) {
+      EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"}) << c.name;
+    }
+  }
+  fs::remove(memory_path());
+  ASSERT_EQ(run("PTS9950").status, 0);
+  EXPECT_EQ(fs::status(memory_path()).permissions() & fs::perms::owner_exec, fs::perms::owner_exec)
+      << "created with mode 0777 less the umask";
 }
 
 // A store that fails part-way (here every write to a file fails, as on a
 // full disk) must leave the previous record, so the next stop keeps it.
-TEST_F(CgiProcess, FailedStoreKeepsTheRecord)
-{
+TEST_F(CgiProcess, FailedStoreKeepsTheRecord) {
 #if defined(__SANITIZE_ADDRESS__)
-	GTEST_SKIP() << "the sanitizer runtime's own writes to pipes would fail too";
+  GTEST_SKIP() << "the sanitizer runtime's own writes to pipes would fail too";
 #endif
-	ASSERT_EQ(run("PTS9950").status, 0); // creates the semaphore too
-	ASSERT_EQ(memory(), "1710");
-	cgi_request r = request("PTS1234");
-	r.write_errno = ENOSPC;
-	const cgi_result store = run_cgi(r);
-	EXPECT_EQ(store.status, 1);
-	EXPECT_EQ(store.out, "");
-	EXPECT_EQ(store.err, "write: No space left on device\n");
-	EXPECT_EQ(sent().size(), 1u) << "nothing sent when the store fails";
-	EXPECT_EQ(memory(), "1710");
-	EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
+  ASSERT_EQ(run("PTS9950").status, 0);  // creates the semaphore too
+  ASSERT_EQ(memory(), "1710");
+  cgi_request r = request("PTS1234");
+  r.write_errno = ENOSPC;
+  const cgi_result store = run_cgi(r);
+  EXPECT_EQ(store.status, 1);
+  EXPECT_EQ(store.out, "");
+  EXPECT_EQ(store.err, "write: No space left on device\n");
+  EXPECT_EQ(sent().size(), 1u) << "nothing sent when the store fails";
+  EXPECT_EQ(memory(), "1710");
+  EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
 
-	ASSERT_EQ(run("PTS5050").status, 0);
-	ASSERT_EQ(sent().size(), 2u);
-	EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
+  ASSERT_EQ(run("PTS5050").status, 0);
+  ASSERT_EQ(sent().size(), 2u);
+  EXPECT_EQ(sent()[1], (bytes{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}));
 }
 
 // As root no permission stops an open, so an unwritable speed memory is a
 // directory standing where the file should be, or no cgi-bin/ at all.
-TEST_F(CgiProcess, UnwritableSpeedMemory)
-{
-	fs::create_directory(memory_path());
-	const cgi_result store = run("PTS9950");
-	EXPECT_EQ(store.status, 1);
-	EXPECT_EQ(store.out, "");
-	EXPECT_EQ(store.err, "write: Is a directory\n");
-	EXPECT_TRUE(sent().empty()) << "nothing is sent when the store fails";
-	EXPECT_EQ(semaphore_value(), 1) << "the failed store released the lock";
+TEST_F(CgiProcess, UnwritableSpeedMemory) {
+  fs::create_directory(memory_path());
+  const cgi_result store = run("PTS9950");
+  EXPECT_EQ(store.status, 1);
+  EXPECT_EQ(store.out, "");
+  EXPECT_EQ(store.err, "write: Is a directory\n");
+  EXPECT_TRUE(sent().empty()) << "nothing is sent when the store fails";
+  EXPECT_EQ(semaphore_value(), 1) << "the failed store released the lock";
 
-	// A load that cannot open the file reads nothing.
-	const cgi_result stop = run("PTS5050");
-	EXPECT_EQ(stop.status, 0);
-	EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050"));
-	const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
-	EXPECT_EQ(sent(), std::vector<bytes>{stop_without_speeds});
+  // A load that cannot open the file reads nothing.
+  const cgi_result stop = run("PTS5050");
+  EXPECT_EQ(stop.status, 0);
+  EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050"));
+  const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF};
+  EXPECT_EQ(sent(), std::vector<bytes>{stop_without_speeds});
 
-	fs::remove_all(dir_ + "/cgi-bin");
-	const cgi_result no_dir = run("PTS1234");
-	EXPECT_EQ(no_dir.status, 1);
-	EXPECT_EQ(no_dir.out, "");
-	EXPECT_EQ(no_dir.err, "write: No such file or directory\n");
-	EXPECT_EQ(semaphore_value(), 1);
+  fs::remove_all(dir_ + "/cgi-bin");
+  const cgi_result no_dir = run("PTS1234");
+  EXPECT_EQ(no_dir.status, 1);
+  EXPECT_EQ(no_dir.out, "");
+  EXPECT_EQ(no_dir.err, "write: No such file or directory\n");
+  EXPECT_EQ(semaphore_value(), 1);
 
-	// The next request is not held up by the failed ones.
-	fs::create_directory(dir_ + "/cgi-bin");
-	const cgi_result next = run("PTS9950");
-	EXPECT_EQ(next.status, 0);
-	EXPECT_LT(next.seconds, 1.0);
+  // The next request is not held up by the failed ones.
+  fs::create_directory(dir_ + "/cgi-bin");
+  const cgi_result next = run("PTS9950");
+  EXPECT_EQ(next.status, 0);
+  EXPECT_LT(next.seconds, 1.0);
 }
 
-TEST_F(CgiProcess, SemaphoreThatCannotBeOpened)
-{
-	cgi_result r;
-	{
-		// A directory in the semaphore's place.
-		const semaphore_aside aside;
-		fs::create_directory(kSemFile);
-		r = run("PTS9950");
-	}
+TEST_F(CgiProcess, SemaphoreThatCannotBeOpened) {
+  cgi_result r;
+  {
+    // A directory in the semaphore's place.
+    const semaphore_aside aside;
+    fs::create_directory(kSemFile);
+    r = run("PTS9950");
+  }
 
-	EXPECT_EQ(r.status, 1);
-	EXPECT_EQ(r.out, "");
-	EXPECT_EQ(r.err.rfind("sem_open: ", 0), 0u) << r.err;
-	EXPECT_FALSE(fs::exists(memory_path())) << "the file is not touched";
-	EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.rfind("sem_open: ", 0), 0u) << r.err;
+  EXPECT_FALSE(fs::exists(memory_path())) << "the file is not touched";
+  EXPECT_TRUE(sent().empty());
 }
 
 // Run once by hand as root (umask 022), the program must leave the semaphore
 // and the lock file usable by the web server's user.
-TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers)
-{
-	if (geteuid() != 0)
-		GTEST_SKIP() << "needs root to run a request as another user";
-	const semaphore_aside aside;
-	unlink(kSemLockPath);
-	const mode_t mask = umask(022);
-	ASSERT_EQ(run("PTS9950").status, 0);
-	umask(mask);
-	EXPECT_EQ(fs::status(kSemFile).permissions(), fs::perms::all);
-	EXPECT_EQ(fs::status(kSemLockPath).permissions(), static_cast<fs::perms>(0666));
+TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a request as another user";
+  const semaphore_aside aside;
+  unlink(kSemLockPath);
+  const mode_t mask = umask(022);
+  ASSERT_EQ(run("PTS9950").status, 0);
+  umask(mask);
+  EXPECT_EQ(fs::status(kSemFile).permissions(), fs::perms::all);
+  EXPECT_EQ(fs::status(kSemLockPath).permissions(), static_cast<fs::perms>(0666));
 
-	open_to_others();
-	const cgi_result stop = run_as(kNobody, "PTS5050");
-	EXPECT_EQ(stop.status, 0);
-	EXPECT_EQ(stop.err, "");
-	// Root's 0755 speed memory cannot be opened for writing: no speeds.
-	EXPECT_EQ(sent().back(), (bytes{0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF}));
-	EXPECT_EQ(run_as(kNobody, "PTS1234").status, 0);
-	EXPECT_EQ(memory(), "1305") << "the web server's store replaces root's file";
+  open_to_others();
+  const cgi_result stop = run_as(kNobody, "PTS5050");
+  EXPECT_EQ(stop.status, 0);
+  EXPECT_EQ(stop.err, "");
+  // Root's 0755 speed memory cannot be opened for writing: no speeds.
+  EXPECT_EQ(sent().back(), (bytes{0x81, 0x01, 0x06, 0x01, 0x03, 0x03, 0xFF}));
+  EXPECT_EQ(run_as(kNobody, "PTS1234").status, 0);
+  EXPECT_EQ(memory(), "1305") << "the web server's store replaces root's file";
 }
 
 // The lock file is our own addition: when it cannot be used, a request falls
 // back on the semaphore alone, says so, and is served.
-TEST_F(CgiProcess, LockFileThatCannotBeUsed)
-{
-	if (geteuid() != 0)
-		GTEST_SKIP() << "needs root to run a request as another user";
-	const semaphore_aside aside;
-	const mode_t mask = umask(0); // as the program creates it
-	sem_t *created = sem_open(kSemName, O_CREAT, 0777, 1);
-	umask(mask);
-	ASSERT_NE(created, SEM_FAILED);
-	sem_close(created);
-	open_to_others();
-	const std::string victim = dir_ + "/victim";
-	struct {
-		const char *why;
-		std::function<void()> make; // puts the lock file in its state
-		uid_t user;
-		int create_errno;
-	} const cases[] = {
-		{"Permission denied", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
-		{"No space left on device", [] {}, 0, ENOSPC}, // a full /tmp
-		{"a symbolic link", [&] { fs::create_symlink(victim, kSemLockPath); }, 0, 0},
-		{"not a regular file", [] { mkfifo(kSemLockPath, 0666); }, 0, 0},
-	};
-	for (const auto &c : cases) {
-		use_server(visca_test_server::mode::normal);
-		set_memory("1710");
-		fs::permissions(memory_path(), fs::perms::all);
-		unlink(kSemLockPath);
-		fs::remove(victim);
-		c.make();
-		cgi_request r = request("PTS5050");
-		r.user = c.user;
-		r.create_errno = c.create_errno;
-		const cgi_result stop = run_cgi(r);
-		EXPECT_EQ(stop.status, 0) << c.why;
-		EXPECT_EQ(stop.err, std::string("ptz_cgi: lock file /tmp/sem_cgi.lock: ") + c.why +
-					    "; using the semaphore alone\n");
-		EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050")) << c.why;
-		EXPECT_EQ(sent(), (std::vector<bytes>{{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}}))
-			<< c.why;
-		EXPECT_LT(stop.seconds, 5.0) << c.why;
-		if (c.create_errno == 0) {
-			EXPECT_EQ(run_as(c.user, "PTS1234").status, 0) << c.why;
-			EXPECT_EQ(memory(), "1305") << c.why;
-		}
-		EXPECT_FALSE(fs::exists(victim)) << c.why << ": created through the symlink";
-		unlink(kSemLockPath);
-		EXPECT_EQ(semaphore_value(), 1) << c.why;
-	}
+TEST_F(CgiProcess, LockFileThatCannotBeUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a request as another user";
+  const semaphore_aside aside;
+  const mode_t mask = umask(0);  // as the program creates it
+  sem_t *created = sem_open(kSemName, O_CREAT, 0777, 1);
+  umask(mask);
+  ASSERT_NE(created, SEM_FAILED);
+  sem_close(created);
+  open_to_others();
+  const std::string victim = dir_ + "/victim";
+  struct {
+    const char *why;
+    std::function<void()> make;  // puts the lock file in its state
+    uid_t user;
+    int create_errno;
+  } const cases[] = {
+      {"Permission denied", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
+      {"No space left on device", [] {}, 0, ENOSPC},  // a full /tmp
+      {"a symbolic link", [&] { fs::create_symlink(victim, kSemLockPath); }, 0, 0},
+      {"not a regular file", [] { mkfifo(kSemLockPath, 0666); }, 0, 0},
+  };
+  for (const auto &c : cases) {
+    use_server(visca_test_server::mode::normal);
+    set_memory("1710");
+    fs::permissions(memory_path(), fs::perms::all);
+    unlink(kSemLockPath);
+    fs::remove(victim);
+    c.make();
+    cgi_request r = request("PTS5050");
+    r.user = c.user;
+    r.create_errno = c.create_errno;
+    const cgi_result stop = run_cgi(r);
+    EXPECT_EQ(stop.status, 0) << c.why;
+    EXPECT_EQ(stop.err, std::string("ptz_cgi: lock file /tmp/sem_cgi.lock: ") + c.why +
+                            "; using the semaphore alone\n");
+    EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050")) << c.why;
+    EXPECT_EQ(sent(), (std::vector<bytes>{{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}}))
+        << c.why;
+    EXPECT_LT(stop.seconds, 5.0) << c.why;
+    if (c.create_errno == 0) {
+      EXPECT_EQ(run_as(c.user, "PTS1234").status, 0) << c.why;
+      EXPECT_EQ(memory(), "1305") << c.why;
+    }
+    EXPECT_FALSE(fs::exists(victim)) << c.why << ": created through the symlink";
+    unlink(kSemLockPath);
+    EXPECT_EQ(semaphore_value(), 1) << c.why;
+  }
 }
 
-TEST_F(CgiProcess, ReplyRecordThatCannotBeAllocated)
-{
+TEST_F(CgiProcess, ReplyRecordThatCannotBeAllocated) {
 #if defined(__SANITIZE_ADDRESS__)
-	GTEST_SKIP() << "the sanitizer runtime must be the first library loaded";
+  GTEST_SKIP() << "the sanitizer runtime must be the first library loaded";
 #endif
-	for (const char *command : {"APC", "Z75"}) {
-		cgi_request r = request(command);
-		r.preload = FAILING_MALLOC_PATH;
-		const cgi_result result = run_cgi(r);
-		EXPECT_EQ(result.status, 0) << command;
-		EXPECT_EQ(result.err, "malloc: Cannot allocate memory\n") << command;
-		EXPECT_EQ(result.out, std::string(command) == "Z75" ? kCommandDump : "") << command;
-	}
+  for (const char *command : {"APC", "Z75"}) {
+    cgi_request r = request(command);
+    r.preload = FAILING_MALLOC_PATH;
+    const cgi_result result = run_cgi(r);
+    EXPECT_EQ(result.status, 0) << command;
+    EXPECT_EQ(result.err, "malloc: Cannot allocate memory\n") << command;
+    EXPECT_EQ(result.out, std::string(command) == "Z75" ? kCommandDump : "") << command;
+  }
 }
 
-TEST_F(CgiProcess, SocketThatCannotBeCreated)
-{
-	cgi_request r = request("Z75");
-	r.socket_errno = EMFILE;
-	const cgi_result result = run_cgi(r);
-	EXPECT_EQ(result.status, 1);
-	EXPECT_EQ(result.out, "");
-	EXPECT_EQ(result.err, "socket: Too many open files\n");
-	EXPECT_TRUE(sent().empty());
+TEST_F(CgiProcess, SocketThatCannotBeCreated) {
+  cgi_request r = request("Z75");
+  r.socket_errno = EMFILE;
+  const cgi_result result = run_cgi(r);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "socket: Too many open files\n");
+  EXPECT_TRUE(sent().empty());
 }
 
-TEST_F(CgiProcess, PortFile)
-{
-	struct {
-		const char *name;
-		std::optional<std::string> content;
-		std::uint16_t port;
-		bool fifo = false; // opening one for reading would block
-	} const cases[] = {
-		{"missing", std::nullopt, kDefaultPort},
-		{"empty", "", kDefaultPort},
-		{"two zero bytes", std::string(2, '\0'), kDefaultPort},
-		{"raw bytes EB 04", "\xEB\x04", 1259},
-		{"raw bytes 10 27", "\x10\x27", 10000},
-		{"extra bytes ignored", std::string("\x10\x27\x99", 3), 10000},
-		{"one byte", "\xC8", 200},
-		{"text digits", "1259", 12849},
-		{"a FIFO, like a missing file", std::nullopt, kDefaultPort, true},
-	};
-	for (const auto &c : cases) {
-		server_.reset();
-		visca_test_server server(visca_test_server::mode::normal, c.port);
-		if (!server.ok()) {
-			ADD_FAILURE() << c.name << ": port " << c.port << " is in use here";
-			continue;
-		}
-		server.start();
-		if (c.content)
-			ASSERT_TRUE(port_file_.write(*c.content)) << kPortFilePath;
-		else
-			fs::remove(kPortFilePath);
-		if (c.fifo) {
-			ASSERT_EQ(mkfifo(kPortFilePath, 0644), 0);
-		}
-		const cgi_result r = run("Z50");
-		EXPECT_EQ(r.out, kCommandDump + reply("zS50")) << c.name;
-		EXPECT_LT(r.seconds, 5.0) << c.name;
-		EXPECT_EQ(server.received().size(), 1u) << c.name;
-	}
+TEST_F(CgiProcess, PortFile) {
+  struct {
+    const char *name;
+    std::optional<std::string> content;
+    std::uint16_t port;
+    bool fifo = false;  // opening one for reading would block
+  } const cases[] = {
+      {"missing", std::nullopt, kDefaultPort},
+      {"empty", "", kDefaultPort},
+      {"two zero bytes", std::string(2, '\0'), kDefaultPort},
+      {"raw bytes EB 04", "\xEB\x04", 1259},
+      {"raw bytes 10 27", "\x10\x27", 10000},
+      {"extra bytes ignored", std::string("\x10\x27\x99", 3), 10000},
+      {"one byte", "\xC8", 200},
+      {"text digits", "1259", 12849},
+      {"a FIFO, like a missing file", std::nullopt, kDefaultPort, true},
+  };
+  for (const auto &c : cases) {
+    server_.reset();
+    visca_test_server server(visca_test_server::mode::normal, c.port);
+    if (!server.ok()) {
+      ADD_FAILURE() << c.name << ": port " << c.port << " is in use here";
+      continue;
+    }
+    server.start();
+    if (c.content)
+      ASSERT_TRUE(port_file_.write(*c.content)) << kPortFilePath;
+    else
+      fs::remove(kPortFilePath);
+    if (c.fifo) {
+      ASSERT_EQ(mkfifo(kPortFilePath, 0644), 0);
+    }
+    const cgi_result r = run("Z50");
+    EXPECT_EQ(r.out, kCommandDump + reply("zS50")) << c.name;
+    EXPECT_LT(r.seconds, 5.0) << c.name;
+    EXPECT_EQ(server.received().size(), 1u) << c.name;
+  }
 }
 
-TEST_F(CgiProcess, ReplyPrinting)
-{
-	using mode = visca_test_server::mode;
-	std::string hundred;
-	for (int i = 0; i < 100; ++i) {
-		char line[8];
-		std::snprintf(line, sizeof(line), "%x\n", 0x10 + i);
-		hundred += line;
-	}
-	struct {
-		const char *name;
-		mode m;
-		std::string dump;
-		int timeouts;
-	} const cases[] = {
-		{"command: two replies", mode::normal, kCommandDump, 0},
-		{"error reply then nothing", mode::error, "90\n60\n2\n\n", 1},
-		{"no answer", mode::silent, "", 1},
-		{"empty datagram", mode::empty, "\n", 1},
-		{"no terminator", mode::unterminated, hundred + "\n", 1},
-	};
-	for (const auto &c : cases) {
-		use_server(c.m);
-		const cgi_result r = run("Z75");
-		EXPECT_EQ(r.status, 0) << c.name;
-		EXPECT_EQ(r.out, c.dump + reply("zS75")) << c.name;
-		EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.timeouts) << c.name << r.err;
-		EXPECT_EQ(sent().size(), 1u) << "sent once, never repeated";
-		EXPECT_LT(r.seconds, 5.0) << c.name;
-		if (c.timeouts) {
-			EXPECT_GE(r.seconds, kReplyTimeoutMs / 1000.0 - 0.1) << c.name;
-		}
-	}
+TEST_F(CgiProcess, ReplyPrinting) {
+  using mode = visca_test_server::mode;
+  std::string hundred;
+  for (int i = 0; i < 100; ++i) {
+    char line[8];
+    std::snprintf(line, sizeof(line), "%x\n", 0x10 + i);
+    hundred += line;
+  }
+  struct {
+    const char *name;
+    mode m;
+    std::string dump;
+    int timeouts;
+  } const cases[] = {
+      {"command: two replies", mode::normal, kCommandDump, 0},
+      {"error reply then nothing", mode::error, "90\n60\n2\n\n", 1},
+      {"no answer", mode::silent, "", 1},
+      {"empty datagram", mode::empty, "\n", 1},
+      {"no terminator", mode::unterminated, hundred + "\n", 1},
+  };
+  for (const auto &c : cases) {
+    use_server(c.m);
+    const cgi_result r = run("Z75");
+    EXPECT_EQ(r.status, 0) << c.name;
+    EXPECT_EQ(r.out, c.dump + reply("zS75")) << c.name;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.timeouts) << c.name << r.err;
+    EXPECT_EQ(sent().size(), 1u) << "sent once, never repeated";
+    EXPECT_LT(r.seconds, 5.0) << c.name;
+    if (c.timeouts) {
+      EXPECT_GE(r.seconds, kReplyTimeoutMs / 1000.0 - 0.1) << c.name;
+    }
+  }
 }
 
 // Holds the lock in a child process the way a request does, until told to
 // release it or killed.
 class lock_holder {
-public:
-	lock_holder()
-	{
-		int ready[2], release[2];
-		if (pipe(ready) != 0 || pipe(release) != 0)
-			std::abort();
-		pid_ = fork();
-		if (pid_ == 0) {
-			close(ready[0]);
-			close(release[1]);
-			sem_create_or_open();
-			semaphore_p();
-			char c = 1;
-			(void)!::write(ready[1], &c, 1);
-			(void)!::read(release[0], &c, 1);
-			semaphore_v();
-			close_sem();
-			_exit(0);
-		}
-		close(ready[1]);
-		close(release[0]);
-		release_fd_ = release[1];
-		char c = 0;
-		held_ = ::read(ready[0], &c, 1) == 1;
-		close(ready[0]);
-	}
-	~lock_holder()
-	{
-		if (pid_ > 0)
-			kill_now();
-		close(release_fd_);
-	}
-	bool held() const { return held_; }
-	pid_t pid() const { return pid_; }
-	void kill_now()
-	{
-		kill(pid_, SIGKILL);
-		waitpid(pid_, nullptr, 0);
-		pid_ = -1;
-	}
-	int release()
-	{
-		char c = 1;
-		(void)!::write(release_fd_, &c, 1);
-		int status = 0;
-		waitpid(pid_, &status, 0);
-		pid_ = -1;
-		return status;
-	}
+ public:
+  lock_holder() {
+    int ready[2], release[2];
+    if (pipe(ready) != 0 || pipe(release) != 0) std::abort();
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      close(release[1]);
+      sem_create_or_open();
+      semaphore_p();
+      char c = 1;
+      (void)!::write(ready[1], &c, 1);
+      (void)!::read(release[0], &c, 1);
+      semaphore_v();
+      close_sem();
+      _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    release_fd_ = release[1];
+    char c = 0;
+    held_ = ::read(ready[0], &c, 1) == 1;
+    close(ready[0]);
+  }
+  ~lock_holder() {
+    if (pid_ > 0) kill_now();
+    close(release_fd_);
+  }
+  bool held() const { return held_; }
+  pid_t pid() const { return pid_; }
+  void kill_now() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  int release() {
+    char c = 1;
+    (void)!::write(release_fd_, &c, 1);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
+  }
 
-private:
-	pid_t pid_ = -1;
-	int release_fd_ = -1;
-	bool held_ = false;
+ private:
+  pid_t pid_ = -1;
+  int release_fd_ = -1;
+  bool held_ = false;
 };
 
-TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver)
-{
-	{
-		lock_holder holder;
-		ASSERT_TRUE(holder.held());
-		EXPECT_EQ(semaphore_value(), 0);
-		holder.kill_now();
-	}
-	EXPECT_EQ(semaphore_value(), 0) << "a killed holder leaves the semaphore taken";
-	const cgi_result r = run("PTS9950");
-	EXPECT_EQ(r.status, 0);
-	EXPECT_EQ(r.out, kCommandDump + reply("pTS9950"));
-	EXPECT_LT(r.seconds, 5.0);
-	EXPECT_EQ(memory(), "1710");
-	EXPECT_EQ(semaphore_value(), 1);
+TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver) {
+  {
+    lock_holder holder;
+    ASSERT_TRUE(holder.held());
+    EXPECT_EQ(semaphore_value(), 0);
+    holder.kill_now();
+  }
+  EXPECT_EQ(semaphore_value(), 0) << "a killed holder leaves the semaphore taken";
+  const cgi_result r = run("PTS9950");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kCommandDump + reply("pTS9950"));
+  EXPECT_LT(r.seconds, 5.0);
+  EXPECT_EQ(memory(), "1710");
+  EXPECT_EQ(semaphore_value(), 1);
 
-	// Once recovered, requests no longer wait.
-	const cgi_result next = run("PTS5050");
-	EXPECT_EQ(next.status, 0);
-	EXPECT_LT(next.seconds, 1.0);
-	EXPECT_EQ(semaphore_value(), 1);
+  // Once recovered, requests no longer wait.
+  const cgi_result next = run("PTS5050");
+  EXPECT_EQ(next.status, 0);
+  EXPECT_LT(next.seconds, 1.0);
+  EXPECT_EQ(semaphore_value(), 1);
 }
 
-TEST_F(CgiProcess, LiveHolderKeepsRequestsOut)
-{
-	lock_holder holder;
-	ASSERT_TRUE(holder.held());
-	cgi_process waiting(request("PTS9950"));
-	// Within the lock wait's bound the request waits for the holder.
-	std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 800));
-	EXPECT_FALSE(waiting.finished());
-	EXPECT_TRUE(sent().empty());
-	EXPECT_FALSE(fs::exists(memory_path()));
+TEST_F(CgiProcess, LiveHolderKeepsRequestsOut) {
+  lock_holder holder;
+  ASSERT_TRUE(holder.held());
+  cgi_process waiting(request("PTS9950"));
+  // Within the lock wait's bound the request waits for the holder.
+  std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 800));
+  EXPECT_FALSE(waiting.finished());
+  EXPECT_TRUE(sent().empty());
+  EXPECT_FALSE(fs::exists(memory_path()));
 
-	EXPECT_EQ(holder.release(), 0);
-	const cgi_result r = waiting.wait();
-	EXPECT_EQ(r.status, 0);
-	EXPECT_EQ(r.err, "");
-	EXPECT_EQ(memory(), "1710");
-	EXPECT_EQ(semaphore_value(), 1);
+  EXPECT_EQ(holder.release(), 0);
+  const cgi_result r = waiting.wait();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(memory(), "1710");
+  EXPECT_EQ(semaphore_value(), 1);
 }
 
 // A holder that does not let go (stopped, or any local user's shared flock
 // on the lock file) delays a stop by the lock wait's bound, no more; the stop
 // goes out with the stored speeds.
-TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop)
-{
-	set_memory("1710");
-	const bytes stop_with_speeds = {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF};
-	const std::string err =
-		"ptz_cgi: speed memory lock still held after 2000 ms; going on without it\n";
-	for (const bool stopped : {true, false}) {
-		const char *name = stopped ? "stopped holder" : "shared flock";
-		use_server(visca_test_server::mode::normal);
-		std::optional<lock_holder> holder;
-		int shared = -1;
-		if (stopped) {
-			holder.emplace();
-			ASSERT_TRUE(holder->held());
-			kill(holder->pid(), SIGSTOP);
-		} else {
-			shared = open(kSemLockPath, O_RDONLY | O_CREAT, 0666);
-			ASSERT_EQ(flock(shared, LOCK_SH), 0);
-		}
-		const cgi_result r = run("PTS5050");
-		if (stopped) {
-			kill(holder->pid(), SIGCONT);
-			EXPECT_EQ(holder->release(), 0);
-		} else {
-			close(shared);
-		}
-		EXPECT_EQ(r.status, 0) << name;
-		EXPECT_EQ(r.err, err) << name;
-		EXPECT_EQ(r.out, kCommandDump + reply("pTS5050")) << name;
-		EXPECT_EQ(sent(), std::vector<bytes>{stop_with_speeds}) << name;
-		EXPECT_GE(r.seconds, kSemLockWaitMs / 1000.0 - 0.1) << name;
-		EXPECT_LT(r.seconds, 5.0) << name;
-		EXPECT_EQ(semaphore_value(), 1) << name;
-	}
+TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop) {
+  set_memory("1710");
+  const bytes stop_with_speeds = {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF};
+  const std::string err =
+      "ptz_cgi: speed memory lock still held after 2000 ms; going on without it\n";
+  for (const bool stopped : {true, false}) {
+    const char *name = stopped ? "stopped holder" : "shared flock";
+    use_server(visca_test_server::mode::normal);
+    std::optional<lock_holder> holder;
+    int shared = -1;
+    if (stopped) {
+      holder.emplace();
+      ASSERT_TRUE(holder->held());
+      kill(holder->pid(), SIGSTOP);
+    } else {
+      shared = open(kSemLockPath, O_RDONLY | O_CREAT, 0666);
+      ASSERT_EQ(flock(shared, LOCK_SH), 0);
+    }
+    const cgi_result r = run("PTS5050");
+    if (stopped) {
+      kill(holder->pid(), SIGCONT);
+      EXPECT_EQ(holder->release(), 0);
+    } else {
+      close(shared);
+    }
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.err, err) << name;
+    EXPECT_EQ(r.out, kCommandDump + reply("pTS5050")) << name;
+    EXPECT_EQ(sent(), std::vector<bytes>{stop_with_speeds}) << name;
+    EXPECT_GE(r.seconds, kSemLockWaitMs / 1000.0 - 0.1) << name;
+    EXPECT_LT(r.seconds, 5.0) << name;
+    EXPECT_EQ(semaphore_value(), 1) << name;
+  }
 }
 
 // Overlapping movements and stops: every stop must repeat the complete speed
 // word of some movement, never a half-written one.
-TEST_F(CgiProcess, OverlappingRequestsNeverTearSpeeds)
-{
-	struct move {
-		const char *command;
-		std::uint8_t pan, tilt;
-	};
-	const move moves[] = {
-		{"PTS9950", 0x17, 0x10}, {"PTS5099", 0x10, 0x13}, {"PTS0101", 0x17, 0x13},
-		{"PTS5150", 0x01, 0x10}, {"PTS1234", 0x13, 0x05},
-	};
-	set_memory("1710");
-	std::set<std::pair<std::uint8_t, std::uint8_t>> valid;
-	for (const move &m : moves)
-		valid.insert({m.pan, m.tilt});
+TEST_F(CgiProcess, OverlappingRequestsNeverTearSpeeds) {
+  struct move {
+    const char *command;
+    std::uint8_t pan, tilt;
+  };
+  const move moves[] = {
+      {"PTS9950", 0x17, 0x10}, {"PTS5099", 0x10, 0x13}, {"PTS0101", 0x17, 0x13},
+      {"PTS5150", 0x01, 0x10}, {"PTS1234", 0x13, 0x05},
+  };
+  set_memory("1710");
+  std::set<std::pair<std::uint8_t, std::uint8_t>> valid;
+  for (const move &m : moves) valid.insert({m.pan, m.tilt});
 
-	constexpr int kRequests = 120;
-	std::vector<std::unique_ptr<cgi_process>> running;
-	for (int i = 0; i < kRequests; ++i) {
-		const char *command = i % 2 ? "PTS5050" : moves[(i / 2) % 5].command;
-		running.push_back(std::make_unique<cgi_process>(request(command)));
-	}
-	for (auto &p : running) {
-		const cgi_result r = p->wait();
-		EXPECT_EQ(r.status, 0) << r.err;
-		EXPECT_EQ(r.err, "");
-	}
+  constexpr int kRequests = 120;
+  std::vector<std::unique_ptr<cgi_process>> running;
+  for (int i = 0; i < kRequests; ++i) {
+    const char *command = i % 2 ? "PTS5050" : moves[(i / 2) % 5].command;
+    running.push_back(std::make_unique<cgi_process>(request(command)));
+  }
+  for (auto &p : running) {
+    const cgi_result r = p->wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+  }
 
-	const auto datagrams = sent();
-	ASSERT_EQ(datagrams.size(), static_cast<std::size_t>(kRequests));
-	int stops = 0;
-	for (const bytes &d : datagrams) {
-		ASSERT_EQ(d.size(), 9u) << "a stop with a short speed word";
-		EXPECT_EQ((bytes{d[0], d[1], d[2], d[3]}), (bytes{0x81, 0x01, 0x06, 0x01}));
-		EXPECT_TRUE(valid.count({d[4], d[5]})) << int(d[4]) << " " << int(d[5]);
-		if (d[6] == 0x03 && d[7] == 0x03)
-			++stops;
-	}
-	EXPECT_EQ(stops, kRequests / 2);
-	EXPECT_EQ(memory().size(), 4u);
-	EXPECT_EQ(semaphore_value(), 1);
+  const auto datagrams = sent();
+  ASSERT_EQ(datagrams.size(), static_cast<std::size_t>(kRequests));
+  int stops = 0;
+  for (const bytes &d : datagrams) {
+    ASSERT_EQ(d.size(), 9u) << "a stop with a short speed word";
+    EXPECT_EQ((bytes{d[0], d[1], d[2], d[3]}), (bytes{0x81, 0x01, 0x06, 0x01}));
+    EXPECT_TRUE(valid.count({d[4], d[5]})) << int(d[4]) << " " << int(d[5]);
+    if (d[6] == 0x03 && d[7] == 0x03) ++stops;
+  }
+  EXPECT_EQ(stops, kRequests / 2);
+  EXPECT_EQ(memory().size(), 4u);
+  EXPECT_EQ(semaphore_value(), 1);
 }
 
-} // namespace
+}  // namespace
