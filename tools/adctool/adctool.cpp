@@ -78,7 +78,8 @@ int Tool::option(int id, const std::string& value) {
       break;
     case 'i':
       opt_.interval_ms = devtools::parse_number(value, kMaxIntervalMs);
-      if (!opt_.interval_ms) return usage("bad interval '" + value + "': expected 0 to 86400000 ms");
+      if (!opt_.interval_ms)
+        return usage("bad interval '" + value + "': expected 0 to 86400000 ms");
       break;
     case kNoInit:
       opt_.init = false;

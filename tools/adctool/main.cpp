@@ -23,16 +23,18 @@ bool sleep_for(std::chrono::milliseconds interval) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return devtools::run_main(
-      "sar-adc", argc, argv,
-      [](const std::vector<std::string>& args, const devtools::Console& console, const bool& out_failed) {
-        adctool::Env env;
-        env.console = console;
-        env.open = [](const std::string& path, int& error) {
-          return devtools::open_device<sar_ioctl_data>(path, O_RDONLY, error);
-        };
-        // A reading that cannot be written ends an endless run.
-        env.sleep = [&out_failed](std::chrono::milliseconds ms) { return !out_failed && sleep_for(ms); };
-        return adctool::run(args, env);
-      });
+  return devtools::run_main("sar-adc", argc, argv,
+                            [](const std::vector<std::string>& args,
+                               const devtools::Console& console, const bool& out_failed) {
+                              adctool::Env env;
+                              env.console = console;
+                              env.open = [](const std::string& path, int& error) {
+                                return devtools::open_device<sar_ioctl_data>(path, O_RDONLY, error);
+                              };
+                              // A reading that cannot be written ends an endless run.
+                              env.sleep = [&out_failed](std::chrono::milliseconds ms) {
+                                return !out_failed && sleep_for(ms);
+                              };
+                              return adctool::run(args, env);
+                            });
 }

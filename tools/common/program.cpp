@@ -44,7 +44,8 @@ int Program::usage(const std::string& message) const {
 
 void Program::cannot_open(const std::string& path, int error, const char* hint) const {
   std::string message = "cannot open " + path + ": " + error_text(error);
-  if (error == ENOENT || error == ENODEV || error == ENXIO) message += std::string(" (") + hint + ")";
+  if (error == ENOENT || error == ENODEV || error == ENXIO)
+    message += std::string(" (") + hint + ")";
   this->error(message);
 }
 
@@ -54,7 +55,8 @@ int Program::bad_option(const char* word, int code, int id) const {
     const char* what = "a value";
     for (const OptionSpec& s : options_)
       if (s.id == id) what = s.value;
-    return usage("option " + (name.empty() ? std::string("-") + char(id) : name) + " needs " + what);
+    return usage("option " + (name.empty() ? std::string("-") + char(id) : name) + " needs " +
+                 what);
   }
   // A known long option given a value it does not take also lands here.
   if (!name.empty() && id != 0) return usage("option " + name + " takes no value");

@@ -132,7 +132,8 @@ int Tool::read(unsigned first, unsigned count) {
   std::string out;
   if (opt_.once) {
     std::vector<uint8_t> values;
-    if (auto e = read_registers(*dev_, first, count, 0x00, values)) return failed_call("reading", *e);
+    if (auto e = read_registers(*dev_, first, count, 0x00, values))
+      return failed_call("reading", *e);
     for (uint8_t v : values) out += hex_byte(v) + "\n";
   } else {
     CheckedRead r;
@@ -174,7 +175,8 @@ int Tool::write(unsigned first, const std::vector<uint8_t>& values) {
 int Tool::dump() {
   CheckedRead r;
   if (opt_.once) {
-    if (auto e = read_registers(*dev_, 0, kRegisters, 0x00, r.values)) return failed_call("reading", *e);
+    if (auto e = read_registers(*dev_, 0, kRegisters, 0x00, r.values))
+      return failed_call("reading", *e);
     r.answered.assign(kRegisters, true);
   } else if (auto e = read_checked(*dev_, 0, kRegisters, r)) {
     return failed_call("reading", *e);
@@ -220,8 +222,7 @@ int Tool::execute(const std::vector<std::string>& w) {
     count = unsigned(values.size());
   }
   if (*first + count > kRegisters) {
-    return usage(std::to_string(count) + " registers from " + hex_byte(*first) +
-                 " run past 0xff");
+    return usage(std::to_string(count) + " registers from " + hex_byte(*first) + " run past 0xff");
   }
   if (!open()) return kExitFailed;
   return cmd == "read" ? read(*first, count) : write(*first, values);

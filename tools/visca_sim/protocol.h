@@ -29,17 +29,17 @@ enum class zoom_direction { stop, tele, wide };
 
 // 8x 01 06 01 VV WW 0p 0q FF
 struct pan_tilt_drive {
-	int pan_speed;
-	int tilt_speed;
-	pan_direction pan;
-	tilt_direction tilt;
+  int pan_speed;
+  int tilt_speed;
+  pan_direction pan;
+  tilt_direction tilt;
 };
 // 8x 01 06 04 FF
 struct pan_tilt_home {};
 // 8x 01 04 07 00|02|03|2p|3p FF; speed is -1 for the standard speed.
 struct zoom_drive {
-	zoom_direction direction;
-	int speed;
+  zoom_direction direction;
+  int speed;
 };
 // 8x 09 06 12 FF
 struct pan_tilt_position_inquiry {};
@@ -49,11 +49,11 @@ struct zoom_position_inquiry {};
 struct unknown {};
 // Not a VISCA packet, or a known command with a malformed body.
 struct malformed {
-	std::string reason;
+  std::string reason;
 };
 
-using message = std::variant<pan_tilt_drive, pan_tilt_home, zoom_drive,
-			     pan_tilt_position_inquiry, zoom_position_inquiry, unknown, malformed>;
+using message = std::variant<pan_tilt_drive, pan_tilt_home, zoom_drive, pan_tilt_position_inquiry,
+                             zoom_position_inquiry, unknown, malformed>;
 
 message parse(const bytes &packet);
 // True for inquiries (one reply) as opposed to commands (two replies).
@@ -73,4 +73,4 @@ std::string hex(const bytes &data);
 // A short human-readable account, e.g. "pan-tilt drive right (pan speed 0x17)".
 std::string describe(const message &m);
 
-} // namespace visca
+}  // namespace visca

@@ -96,8 +96,8 @@ TEST_F(AdcToolTest, InitialisesThenReadsAllChannelsOnOneLine) {
   EXPECT_EQ(run({}), 0) << err_;
   EXPECT_EQ(out_, "1000 1001 1002 1003\n");
   EXPECT_EQ(err_, "");
-  EXPECT_EQ(calls_, (std::vector<unsigned>{SAR_IOC_INIT, SAR_IOC_READ, SAR_IOC_READ,
-                                           SAR_IOC_READ, SAR_IOC_READ}));
+  EXPECT_EQ(calls_, (std::vector<unsigned>{SAR_IOC_INIT, SAR_IOC_READ, SAR_IOC_READ, SAR_IOC_READ,
+                                           SAR_IOC_READ}));
   EXPECT_EQ(writes_at(kCtrl, 0x0A20), 1u);
   EXPECT_EQ(adc.starts(), 4u);  // one conversion per channel
   EXPECT_EQ(opened_, std::vector<std::string>{"/dev/sar"});

@@ -21,7 +21,9 @@ class RegToolTest : public gpio_i2c_test::GpioI2cBench {
     GpioI2cBench::SetUp();
     env_.console.out = [this](std::string_view s) { out_ += s; };
     env_.console.err = [this](std::string_view s) { err_ += s; };
-    env_.open = [this](const std::string& path, int& error) { return open_bench(path, error, bench_); };
+    env_.open = [this](const std::string& path, int& error) {
+      return open_bench(path, error, bench_);
+    };
   }
 
   int run(const std::vector<std::string>& args) {
@@ -176,8 +178,9 @@ TEST_F(RegToolTest, DumpMarksAnAbsentSlave) {
   slave_->refuse(Stage::AddressWrite);
   EXPECT_EQ(run({"dump"}), 1);
   EXPECT_EQ(err_, "rjgt102-reg: the slave did not answer: 0x00-0xff\n");
-  EXPECT_NE(out_.find("\n00: XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX    XXXXXXXXXXXXXXXX\n"),
-            std::string::npos);
+  EXPECT_NE(
+      out_.find("\n00: XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX    XXXXXXXXXXXXXXXX\n"),
+      std::string::npos);
   EXPECT_EQ(run({"-r", "write", "0", "1"}), 1);
   EXPECT_EQ(err_, "rjgt102-reg: the slave did not answer the read-back: 0x00\n");
 }
@@ -211,8 +214,7 @@ TEST_F(RegToolTest, BadCommandLinesTouchNoDevice) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
     EXPECT_EQ(run(c.args), 2);
-    EXPECT_EQ(err_, std::string("rjgt102-reg: ") + c.message +
-                        "\nTry 'rjgt102-reg --help'.\n");
+    EXPECT_EQ(err_, std::string("rjgt102-reg: ") + c.message + "\nTry 'rjgt102-reg --help'.\n");
     EXPECT_EQ(out_, "");
     EXPECT_TRUE(bench_.calls.empty());
   }
@@ -252,8 +254,7 @@ TEST_F(RegToolTest, FailedCallsNameTheRegistersAndTheError) {
   bench_.fault_call = 1;
   bench_.fault_offset = 0;
   EXPECT_EQ(run({"write", "0x40", "1"}), 1);
-  EXPECT_EQ(err_,
-            "rjgt102-reg: writing register 0x40 on /dev/rjgt102_i2c failed: Bad address\n");
+  EXPECT_EQ(err_, "rjgt102-reg: writing register 0x40 on /dev/rjgt102_i2c failed: Bad address\n");
   EXPECT_EQ(slave_->reg(0x40), 0x40 ^ 0x5a);
 }
 
