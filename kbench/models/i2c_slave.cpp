@@ -33,7 +33,7 @@ struct I2cSlave::State {
   unsigned bits = 0;
   uint8_t shift = 0;
   uint8_t ptr = 0;
-  uint8_t byte = 0;  // the byte of the current ninth clock
+  uint8_t byte = 0;          // the byte of the current ninth clock
   bool ack_pending = false;  // a late acknowledge still to be given
   unsigned ack_samples = 0;
 
@@ -45,7 +45,8 @@ struct I2cSlave::State {
   void drive_sda(std::optional<int> level) { kb::gpio::drive(sda_gpio, level); }
 
   bool refuses(Stage stage, uint8_t reg) const {
-    return refused.count({stage, -1}) || (stage != Stage::AddressWrite && refused.count({stage, reg}));
+    return refused.count({stage, -1}) ||
+           (stage != Stage::AddressWrite && refused.count({stage, reg}));
   }
 
   void start() {
@@ -150,8 +151,10 @@ struct I2cSlave::State {
         bool more = sda == 0;
         std::snprintf(text, sizeof(text), "%02X%c", byte, more ? '+' : '-');
         token(text);
-        if (more) send_next_byte();
-        else mode = Mode::Ignore;
+        if (more)
+          send_next_byte();
+        else
+          mode = Mode::Ignore;
         return;
       }
       case Mode::Idle:
@@ -174,15 +177,19 @@ struct I2cSlave::State {
     if (gpio == scl_gpio && new_scl != scl) {
       scl = new_scl;
       sda = new_sda;
-      if (scl) scl_rise();
-      else scl_fall();
+      if (scl)
+        scl_rise();
+      else
+        scl_fall();
     } else if (gpio == sda_gpio && new_sda != sda) {
       sda = new_sda;
       // SDA moving under a high SCL is a start or stop, unless it is our own
       // (late) acknowledge.
       if (scl && source == kb::gpio::Source::Soc) {
-        if (sda) stop();
-        else start();
+        if (sda)
+          stop();
+        else
+          start();
       }
     }
   }

@@ -44,7 +44,7 @@ class SarConverter : public mmio::Device {
   void poke(uint32_t offset, uint16_t value) { regs_[offset] = value; }
 
   bool busy() const { return busy_; }
-  unsigned starts() const { return starts_; }          // conversions started
+  unsigned starts() const { return starts_; }  // conversions started
   unsigned completions() const { return completions_; }
   unsigned ctrl_reads() const { return ctrl_reads_; }  // all control reads
   // Accesses that were not one aligned 32-bit word.

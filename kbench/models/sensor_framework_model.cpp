@@ -109,8 +109,8 @@ int model_read_reg(const camsensor_i2c_ops*, camsensor_i2c_cfg* cfg, u16 reg, u1
   return ret;
 }
 
-int model_write_table(const camsensor_i2c_ops*, camsensor_i2c_cfg* cfg,
-                      const reg_entry* entries, int count) {
+int model_write_table(const camsensor_i2c_ops*, camsensor_i2c_cfg* cfg, const reg_entry* entries,
+                      int count) {
   Pad& p = pad_of(cfg);
   record("write_table(%u, %d)", p.handle.pad, count);
   int ret = 0;
@@ -168,9 +168,8 @@ int sif_if_aux(u32 pad, int channel, int on) {
   return 0;
 }
 
-const camsensor_sif_ops sif_ops = {sif_set_pwdn,   sif_set_reset,  sif_set_mclk,
-                                   sif_if_setup_1, sif_if_setup_2, sif_if_setup_3,
-                                   sif_if_setup_4, sif_if_aux};
+const camsensor_sif_ops sif_ops = {sif_set_pwdn,   sif_set_reset,  sif_set_mclk,   sif_if_setup_1,
+                                   sif_if_setup_2, sif_if_setup_3, sif_if_setup_4, sif_if_aux};
 
 int version_check(Interface which, const char* name, u32 major, u32 minor) {
   int ret = state().refused[which] ? -1 : 0;
@@ -267,9 +266,12 @@ int DrvSensorI2CVer(u32 major, u32 minor) {
 int DrvRegisterSensorDriverEx(u32 pad, camsensor_init_fn init, void* private_data) {
   models::sensorfw::Pad* p = models::sensorfw::pad_of(pad);
   int ret = 0;
-  if (!p || !init || p->refuse) ret = -1;
-  else if (p->reg.registered) ret = -EBUSY;
-  else p->reg = {true, init, private_data, p->reg.slave_id};
+  if (!p || !init || p->refuse)
+    ret = -1;
+  else if (p->reg.registered)
+    ret = -EBUSY;
+  else
+    p->reg = {true, init, private_data, p->reg.slave_id};
   record("DrvRegisterSensorDriverEx(%u) = %d", pad, ret);
   return ret;
 }

@@ -43,7 +43,8 @@ std::string Waveform::vcd() const {
   for (size_t i = 0; i < st.signals.size(); ++i)
     out += "$var wire 1 " + id(i) + " " + st.signals[i].name + " $end\n";
   out += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
-  for (size_t i = 0; i < st.signals.size(); ++i) out += std::to_string(st.initial[i]) + id(i) + "\n";
+  for (size_t i = 0; i < st.signals.size(); ++i)
+    out += std::to_string(st.initial[i]) + id(i) + "\n";
   out += "$end\n";
   uint64_t last = 0;  // the time of #0 above
   for (const Change& c : st.changes) {

@@ -28,8 +28,8 @@ struct clk_core {
   unsigned prepare_count = 0;
   unsigned enable_count = 0;
   unsigned handles = 0;
-  struct clk_hw hw{};
-  struct clk self{};
+  struct clk_hw hw {};
+  struct clk self {};
 };
 
 namespace kb::clk {

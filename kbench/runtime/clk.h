@@ -19,8 +19,8 @@ void add(std::string name, std::vector<std::string> parents = {}, unsigned curre
 struct State {
   unsigned prepare_count = 0;
   unsigned enable_count = 0;
-  std::string parent;      // current parent, "" for none
-  unsigned handles = 0;    // consumer handles not yet put
+  std::string parent;    // current parent, "" for none
+  unsigned handles = 0;  // consumer handles not yet put
 };
 State state(std::string_view name);
 

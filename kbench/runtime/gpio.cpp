@@ -101,7 +101,8 @@ int set_direction(const gpio_desc* desc, bool output, int value) {
   if (!desc) return 0;
   unsigned n = desc->number;
   if (lines[n].can_sleep && detail::atomic_context())
-    detail::violation("direction of GPIO " + std::to_string(n) + ", which may sleep, set in atomic context");
+    detail::violation("direction of GPIO " + std::to_string(n) +
+                      ", which may sleep, set in atomic context");
   if (int err = direction_failure(n)) return err;
   Line& l = lines[n];
   l.output = output;
@@ -114,7 +115,8 @@ int set_direction(const gpio_desc* desc, bool output, int value) {
 // _cansleep call, whatever the context.
 void check_no_sleep(const gpio_desc* desc, const char* fn) {
   if (lines[desc->number].can_sleep)
-    detail::violation(std::string(fn) + " on GPIO " + std::to_string(desc->number) + ", which may sleep");
+    detail::violation(std::string(fn) + " on GPIO " + std::to_string(desc->number) +
+                      ", which may sleep");
 }
 
 int raw_get(const gpio_desc* desc) {
@@ -258,6 +260,8 @@ int gpio_direction_output(unsigned int gpio, int value) {
 }
 
 int gpio_get_value(unsigned int gpio) { return gpiod_get_raw_value(gpio_to_desc(gpio)); }
-void gpio_set_value(unsigned int gpio, int value) { gpiod_set_raw_value(gpio_to_desc(gpio), value); }
+void gpio_set_value(unsigned int gpio, int value) {
+  gpiod_set_raw_value(gpio_to_desc(gpio), value);
+}
 
 }  // extern "C"

@@ -126,11 +126,11 @@ class MiscFile {
 // with an unmapped gap after each mapping, so a copy that runs past the end
 // fails part-way exactly there.
 namespace user {
-uintptr_t map(size_t len);                                // zero-filled
+uintptr_t map(size_t len);  // zero-filled
 uintptr_t map(const std::vector<uint8_t>& bytes);
-uintptr_t map_at(uintptr_t addr, size_t len);             // fixed address
+uintptr_t map_at(uintptr_t addr, size_t len);  // fixed address
 void unmap(uintptr_t addr);
-std::vector<uint8_t> read(uintptr_t addr, size_t len);   // test side, must be mapped
+std::vector<uint8_t> read(uintptr_t addr, size_t len);  // test side, must be mapped
 void write(uintptr_t addr, const std::vector<uint8_t>& bytes);
 // Addresses at or above this are kernel space: access_ok() refuses them.
 constexpr uintptr_t kTaskSize = 0xC0000000u;
@@ -173,13 +173,13 @@ constexpr unsigned kLines = 256;  // 0 .. kLines-1 exist
 struct Line {
   bool requested = false;
   std::string label;
-  bool output = false;        // direction
-  int out_level = 0;          // what the SoC drives when output
+  bool output = false;          // direction
+  int out_level = 0;            // what the SoC drives when output
   std::optional<int> external;  // what the outside world drives, if anything
-  int pull = 1;               // level when nobody drives (pull-up by default)
-  bool active_low = false;    // honoured by gpiod_*_value, ignored by *_raw_*
-  bool absent = false;        // no controller has the number (see set_absent)
-  bool can_sleep = false;     // its controller may sleep (see set_can_sleep)
+  int pull = 1;                 // level when nobody drives (pull-up by default)
+  bool active_low = false;      // honoured by gpiod_*_value, ignored by *_raw_*
+  bool absent = false;          // no controller has the number (see set_absent)
+  bool can_sleep = false;       // its controller may sleep (see set_can_sleep)
 };
 const Line& line(unsigned gpio);
 // The level on the wire: the SoC's when it drives, else the outside world's,

@@ -60,8 +60,10 @@ void devres_release_all(device* dev) {
   auto list = std::move(it->second);
   devres.erase(it);
   for (auto r = list.rbegin(); r != list.rend(); ++r) {
-    if (r->memory) release(r->memory);
-    else r->action(r->data);
+    if (r->memory)
+      release(r->memory);
+    else
+      r->action(r->data);
   }
 }
 

@@ -189,7 +189,8 @@ void iounmap(volatile void __iomem* addr) {
 void __iomem* devm_ioremap(struct device* dev, resource_size_t offset, resource_size_t size) {
   void* cookie = km::map(offset, size);
   if (!cookie) return nullptr;
-  if (devm_add_action(dev, [](void* c) { iounmap(c); }, cookie)) {
+  if (devm_add_action(
+          dev, [](void* c) { iounmap(c); }, cookie)) {
     iounmap(cookie);
     return nullptr;
   }
@@ -214,7 +215,8 @@ void __iomem* devm_ioremap_resource(struct device* dev, const struct resource* r
     return ERR_PTR(-ENOMEM);
   }
   km::model().regions.push_back({res->start, size});
-  km::model().devm.push_back(std::make_unique<km::DevmMapping>(km::DevmMapping{cookie, res->start}));
+  km::model().devm.push_back(
+      std::make_unique<km::DevmMapping>(km::DevmMapping{cookie, res->start}));
   km::DevmMapping* dm = km::model().devm.back().get();
   if (devm_add_action(dev, devm_unmap, dm)) {
     devm_unmap(dm);

@@ -31,11 +31,11 @@ void attach(uint64_t phys, size_t size, Device* device);
 struct Access {
   bool write;
   unsigned width;
-  uint32_t offset;   // from the attach address of the device
-  uint32_t value;    // read or written, zero-extended
-  bool relaxed;      // readl_relaxed/writel_relaxed (no barrier)
+  uint32_t offset;  // from the attach address of the device
+  uint32_t value;   // read or written, zero-extended
+  bool relaxed;     // readl_relaxed/writel_relaxed (no barrier)
   uint64_t time_ns;
-  int locks_held;    // spinlocks held by the caller at the time
+  int locks_held;  // spinlocks held by the caller at the time
   bool irqs_enabled;
 };
 // Every access since reset() or clear(), in order.

@@ -100,9 +100,12 @@ bool set_param(std::string_view module, std::string_view param, std::string_view
   if (t == "byte") return store_int<unsigned char>(p->value, value);
   if (t == "bool" || t == "invbool") {
     bool on;
-    if (value == "1" || value == "y" || value == "Y") on = true;
-    else if (value == "0" || value == "n" || value == "N") on = false;
-    else return false;
+    if (value == "1" || value == "y" || value == "Y")
+      on = true;
+    else if (value == "0" || value == "n" || value == "N")
+      on = false;
+    else
+      return false;
     if (t == "invbool") on = !on;
     std::memcpy(p->value, &on, sizeof(on));
     return true;

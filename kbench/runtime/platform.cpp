@@ -74,7 +74,8 @@ bool matches(const Driver& drv, const Dev& d) {
 void check_context(const char* callback) {
   if (locks_held() > 0) detail::violation(std::string(callback) + " returned with a spinlock held");
   if (!irqs_enabled()) detail::violation(std::string(callback) + " returned with interrupts off");
-  if (preempt_count() > 0) detail::violation(std::string(callback) + " returned with preemption off");
+  if (preempt_count() > 0)
+    detail::violation(std::string(callback) + " returned with preemption off");
 }
 
 void cleanup(Dev& d) {
@@ -98,8 +99,8 @@ void do_unbind(Dev& d) {
   if (d.driver->version >= KERNEL_VERSION(6, 11, 0)) {
     // Built against a kernel whose remove returns nothing.
     // (through void (*)(void), the generic function pointer type)
-    auto remove = reinterpret_cast<void (*)(platform_device*)>(
-        reinterpret_cast<void (*)(void)>(drv->remove));
+    auto remove =
+        reinterpret_cast<void (*)(platform_device*)>(reinterpret_cast<void (*)(void)>(drv->remove));
     if (remove) remove(&d.pdev);
   } else if (drv->remove) {
     if (int ret = drv->remove(&d.pdev))

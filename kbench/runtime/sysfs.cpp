@@ -231,8 +231,8 @@ struct device* create(struct kb_class* cls, struct device* parent, dev_t devt, v
 
 }  // namespace
 
-struct device* device_create(struct kb_class* cls, struct device* parent, dev_t devt,
-                             void* drvdata, const char* fmt, ...) {
+struct device* device_create(struct kb_class* cls, struct device* parent, dev_t devt, void* drvdata,
+                             const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
   struct device* dev = create(cls, parent, devt, drvdata, nullptr, fmt, ap);

@@ -61,8 +61,10 @@ size_t copy(bool to_user, uintptr_t addr, uint8_t* kbuf, size_t n) {
     for (; done < n; ++done) {
       uint8_t* b = byte_at(addr + done, to_user);
       if (!b) break;
-      if (to_user) *b = kbuf[done];
-      else kbuf[done] = *b;
+      if (to_user)
+        *b = kbuf[done];
+      else
+        kbuf[done] = *b;
     }
   }
   copy_list.push_back({to_user, addr, n, n - done, now_ns()});

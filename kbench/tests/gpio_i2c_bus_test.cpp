@@ -18,8 +18,10 @@ uint64_t irq_off_ns(uint64_t from, uint64_t to) {
   bool enabled = true;
   for (const auto& e : kb::irq_events()) {
     if (e.time_ns < from) continue;
-    if (!e.enabled) since = e.time_ns;
-    else if (!enabled) off += e.time_ns - since;
+    if (!e.enabled)
+      since = e.time_ns;
+    else if (!enabled)
+      off += e.time_ns - since;
     enabled = e.enabled;
   }
   if (!enabled) off += to - since;
@@ -27,9 +29,9 @@ uint64_t irq_off_ns(uint64_t from, uint64_t to) {
 }
 
 struct LineState {
-  int scl;         // SCL is always a driven output
+  int scl;  // SCL is always a driven output
   bool sda_output;
-  int sda;         // level when driven
+  int sda;  // level when driven
 };
 
 void expect_lines(const LineState& want) {
@@ -55,9 +57,18 @@ TEST_F(Bus, EachPrimitiveWaitsExactlyItsTimeAndLeavesTheLinesAsDocumented) {
       {"stop", [] {}, [] { shim_i2c_stop(); }, 12, 0, {1, true, 1}},
       {"send byte", [] {}, [] { shim_i2c_send_byte(0xA5); }, 82, 82, {0, true, 1}},
       {"send byte, bit 0 low", [] {}, [] { shim_i2c_send_byte(0xA4); }, 82, 82, {0, true, 0}},
-      {"acknowledged at once", [] { kb::gpio::drive(kSda, 0); }, [] { EXPECT_EQ(shim_i2c_wait_ack(), 0); },
-       12, 0, {0, false, 0}},
-      {"never acknowledged", [] {}, [] { EXPECT_EQ(shim_i2c_wait_ack(), 1); }, 20, 0, {0, false, 0}},
+      {"acknowledged at once",
+       [] { kb::gpio::drive(kSda, 0); },
+       [] { EXPECT_EQ(shim_i2c_wait_ack(), 0); },
+       12,
+       0,
+       {0, false, 0}},
+      {"never acknowledged",
+       [] {},
+       [] { EXPECT_EQ(shim_i2c_wait_ack(), 1); },
+       20,
+       0,
+       {0, false, 0}},
       {"read byte", [] {}, [] { shim_i2c_read_byte(); }, 66, 64, {0, false, 0}},
       {"no-acknowledge", [] {}, [] { shim_i2c_send_nack(); }, 14, 0, {0, true, 1}},
   };
@@ -99,7 +110,8 @@ TEST_F(Bus, EachSentBitHoldsClockLowSixAndHighFourMicroseconds) {
   uint64_t t0 = kb::now_ns();
   shim_i2c_send_byte(0x55);
   std::vector<uint64_t> scl_edges, sda_edges;
-  for (const auto& c : w.changes()) (c.signal == 0 ? scl_edges : sda_edges).push_back(c.time_ns - t0);
+  for (const auto& c : w.changes())
+    (c.signal == 0 ? scl_edges : sda_edges).push_back(c.time_ns - t0);
   // From the idle bus SCL first falls at 2 us; then per bit SDA settles at
   // 4, SCL rises at 6 and falls at 10 (the next bit's own fall finds it low).
   ASSERT_EQ(scl_edges.size(), 17u);
@@ -119,7 +131,8 @@ TEST_F(Bus, ReadByteTakesWhatTheLineHolds) {
     std::optional<int> held;
     unsigned char expected;
   };
-  const Case cases[] = {{"pulled up", std::nullopt, 0xFF}, {"held high", 1, 0xFF}, {"held low", 0, 0x00}};
+  const Case cases[] = {
+      {"pulled up", std::nullopt, 0xFF}, {"held high", 1, 0xFF}, {"held low", 0, 0x00}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     kb::reset();
@@ -153,7 +166,8 @@ TEST_F(Bus, AcknowledgePollingSamplesUpToSevenTimes) {
     load();
     unsigned seen = 0;
     kb::gpio::add_listener([&](unsigned gpio, kb::gpio::Source s) {
-      if (gpio == kSda && s == kb::gpio::Source::Sample && ++seen == c.ack_at) kb::gpio::drive(kSda, 0);
+      if (gpio == kSda && s == kb::gpio::Source::Sample && ++seen == c.ack_at)
+        kb::gpio::drive(kSda, 0);
     });
     uint64_t t0 = kb::now_ns();
     EXPECT_EQ(shim_i2c_wait_ack(), c.result);

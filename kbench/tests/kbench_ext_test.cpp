@@ -38,7 +38,8 @@ bool violated(const std::string& what) {
 TEST_F(Ext, ClockCountsMustStayBalanced) {
   kb::clk::add("osc");
   kb::clk::add("mux", {"osc", "pll"}, 1);
-  kb::platform::DeviceDesc desc{"dev", kb::platform::Node{"dev", {"x,y"}, {"mux", "missing"}}, {}, 0};
+  kb::platform::DeviceDesc desc{
+      "dev", kb::platform::Node{"dev", {"x,y"}, {"mux", "missing"}}, {}, 0};
   platform_device* pdev = kb::platform::add(desc);
   device_node* np = pdev->dev.of_node;
   EXPECT_EQ(PTR_ERR(of_clk_get(np, 1)), -EPROBE_DEFER);  // provider not there
@@ -114,13 +115,14 @@ TEST_F(Ext, RegisterAccessesReachTheModelAndStaleOnesAreCaught) {
 }
 
 TEST_F(Ext, ManagedMappingsClaimTheirRegionUntilReleased) {
-  kb::platform::DeviceDesc desc{"dev", std::nullopt, {{0x40000000, 0x1000}, {0x40000800, 0x100}}, 0};
+  kb::platform::DeviceDesc desc{
+      "dev", std::nullopt, {{0x40000000, 0x1000}, {0x40000800, 0x100}}, 0};
   platform_device* pdev = kb::platform::add(desc);
   resource io{0, 0xff, "io", IORESOURCE_IO};
   EXPECT_EQ(PTR_ERR(devm_ioremap_resource(&pdev->dev, nullptr)), -EINVAL);
   EXPECT_EQ(PTR_ERR(devm_ioremap_resource(&pdev->dev, &io)), -EINVAL);
   EXPECT_FALSE(IS_ERR(devm_platform_ioremap_resource(pdev, 0)));
-  EXPECT_EQ(PTR_ERR(devm_platform_ioremap_resource(pdev, 1)), -EBUSY);  // overlaps 0
+  EXPECT_EQ(PTR_ERR(devm_platform_ioremap_resource(pdev, 1)), -EBUSY);   // overlaps 0
   EXPECT_EQ(PTR_ERR(devm_platform_ioremap_resource(pdev, 2)), -EINVAL);  // no such resource
   kb::devres_release_all(&pdev->dev);
   EXPECT_EQ(kb::mmio::live_mappings(), 0u);
@@ -130,7 +132,9 @@ TEST_F(Ext, ManagedMappingsClaimTheirRegionUntilReleased) {
   EXPECT_EQ(PTR_ERR(devm_platform_ioremap_resource(pdev, 0)), -ENOMEM);
 }
 
-ssize_t echo_show(device*, device_attribute*, char* buf) { return scnprintf(buf, PAGE_SIZE, "x\n"); }
+ssize_t echo_show(device*, device_attribute*, char* buf) {
+  return scnprintf(buf, PAGE_SIZE, "x\n");
+}
 std::string stored;
 ssize_t echo_store(device*, device_attribute*, const char* buf, size_t count) {
   stored = std::string(buf) + "|" + std::to_string(count);
@@ -178,10 +182,11 @@ TEST_F(Ext, SimpleStrtoulFollowsTheKernel) {
     unsigned long long value;
     size_t used;
   } cases[] = {
-      {"12abc", 10, 12, 2},         {" 1", 10, 0, 0},     {"-1", 10, 0, 0},
-      {"0x1f", 16, 31, 4},          {"0x1f", 0, 31, 4},   {"017", 0, 15, 3},
-      {"0x", 0, 0, 1},              {"1f", 16, 31, 2},    {"", 10, 0, 0},
-      {"18446744073709551617", 10, 1, 20},
+      {"12abc", 10, 12, 2}, {" 1", 10, 0, 0},
+      {"-1", 10, 0, 0},     {"0x1f", 16, 31, 4},
+      {"0x1f", 0, 31, 4},   {"017", 0, 15, 3},
+      {"0x", 0, 0, 1},      {"1f", 16, 31, 2},
+      {"", 10, 0, 0},       {"18446744073709551617", 10, 1, 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

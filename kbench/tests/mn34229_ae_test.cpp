@@ -62,25 +62,25 @@ TEST_P(ExposureTest, MicrosecondsBecomeLinesAndStretchTheFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, ExposureTest,
-    ::testing::Values(
-        ExposureCase{1, 0, 1, {0x00, 0x00, 0x01}, {0x04, 0x65}, 14},
-        ExposureCase{0, 0, 1, {0x00, 0x00, 0x01}, {0x04, 0x65}, 29},
-        ExposureCase{0, 10000, 337, {0x00, 0x01, 0x51}, {0x04, 0x65}, 9984},
-        ExposureCase{1, 40000, 2702, {0x00, 0x0A, 0x8E}, {0x0A, 0x90}, 39989},
-        ExposureCase{0, 333333, 11250, {0x00, 0x2B, 0xF2}, {0x2B, 0xF4}, 333326},
-        ExposureCase{1, 333333, 22522, {0x00, 0x57, 0xFA}, {0x57, 0xFC}, 333325},
-        // At the frame length the exposure still fits: 1123 + 2 = 1125.
-        ExposureCase{1, 16635, 1123, {0x00, 0x04, 0x63}, {0x04, 0x65}, 16620},
-        ExposureCase{1, 16650, 1125, {0x00, 0x04, 0x65}, {0x04, 0x67}, 16650},
-        // Beyond the limits the exposure is clamped to what the longest
-        // frame (16-bit register) holds, 65533 lines, and us * 1000 never
-        // wraps.
-        ExposureCase{0, 1941650, 65532, {0x00, 0xFF, 0xFC}, {0xFF, 0xFE}, 1941647},
-        ExposureCase{0, 1941710, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
-        ExposureCase{1, 1000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
-        ExposureCase{1, 2000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
-        ExposureCase{0, 5000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
-        ExposureCase{1, 0xFFFFFFFF, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888}));
+    ::testing::Values(ExposureCase{1, 0, 1, {0x00, 0x00, 0x01}, {0x04, 0x65}, 14},
+                      ExposureCase{0, 0, 1, {0x00, 0x00, 0x01}, {0x04, 0x65}, 29},
+                      ExposureCase{0, 10000, 337, {0x00, 0x01, 0x51}, {0x04, 0x65}, 9984},
+                      ExposureCase{1, 40000, 2702, {0x00, 0x0A, 0x8E}, {0x0A, 0x90}, 39989},
+                      ExposureCase{0, 333333, 11250, {0x00, 0x2B, 0xF2}, {0x2B, 0xF4}, 333326},
+                      ExposureCase{1, 333333, 22522, {0x00, 0x57, 0xFA}, {0x57, 0xFC}, 333325},
+                      // At the frame length the exposure still fits: 1123 + 2 = 1125.
+                      ExposureCase{1, 16635, 1123, {0x00, 0x04, 0x63}, {0x04, 0x65}, 16620},
+                      ExposureCase{1, 16650, 1125, {0x00, 0x04, 0x65}, {0x04, 0x67}, 16650},
+                      // Beyond the limits the exposure is clamped to what the longest
+                      // frame (16-bit register) holds, 65533 lines, and us * 1000 never
+                      // wraps.
+                      ExposureCase{0, 1941650, 65532, {0x00, 0xFF, 0xFC}, {0xFF, 0xFE}, 1941647},
+                      ExposureCase{0, 1941710, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
+                      ExposureCase{1, 1000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
+                      ExposureCase{1, 2000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
+                      ExposureCase{0, 5000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
+                      ExposureCase{
+                          1, 0xFFFFFFFF, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888}));
 
 TEST_F(AeTest, ShorterExposureReturnsTheFrameToVts) {
   up(1);
@@ -105,12 +105,13 @@ TEST_F(AeTest, ReportedExposureFollowsTheLinePeriodOfEveryPad) {
 
 // Gain per 0.375 dB step, written down from the sensor's gain curve.
 constexpr uint32_t kGainCurve[81] = {
-    1024,  1070,  1116,  1166,  1217,  1271,  1327,  1386,  1446,  1511,  1577,  1647,  1719,  1796,
-    1874,  1958,  2043,  2135,  2227,  2327,  2428,  2537,  2647,  2766,  2886,  3015,  3146,  3287,
-    3430,  3583,  3739,  3907,  4077,  4259,  4444,  4643,  4845,  5062,  5282,  5518,  5758,  6016,
-    6278,  6558,  6844,  7150,  7461,  7795,  8134,  8498,  8867,  9264,  9667,  10100, 10539, 11010,
-    11489, 12003, 12526, 13086, 13655, 14266, 14887, 15552, 16229, 16955, 17693, 18484, 19289, 20151,
-    21028, 21968, 22925, 23950, 24992, 26110, 27246, 28464, 29703, 31031, 32382};
+    1024,  1070,  1116,  1166,  1217,  1271,  1327,  1386,  1446,  1511,  1577,  1647,
+    1719,  1796,  1874,  1958,  2043,  2135,  2227,  2327,  2428,  2537,  2647,  2766,
+    2886,  3015,  3146,  3287,  3430,  3583,  3739,  3907,  4077,  4259,  4444,  4643,
+    4845,  5062,  5282,  5518,  5758,  6016,  6278,  6558,  6844,  7150,  7461,  7795,
+    8134,  8498,  8867,  9264,  9667,  10100, 10539, 11010, 11489, 12003, 12526, 13086,
+    13655, 14266, 14887, 15552, 16229, 16955, 17693, 18484, 19289, 20151, 21028, 21968,
+    22925, 23950, 24992, 26110, 27246, 28464, 29703, 31031, 32382};
 
 TEST(Mn34229Data, GainCurveFollowsTheDecibelRule) {
   for (unsigned i = 0; i < 81; ++i) {
@@ -153,16 +154,13 @@ TEST_P(GainTest, GainBecomesTheCodeOfTheHighestStepNotAbove) {
   EXPECT_THAT(sensorfw::calls(), IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, GainTest,
-                         ::testing::Values(GainCase{0, 0x100, 1024, 1024},
-                                           GainCase{1024, 0x100, 1024, 1024},
-                                           GainCase{1069, 0x100, 1069, 1024},
-                                           GainCase{1070, 0x104, 1070, 1070},
-                                           GainCase{8000, 0x1BC, 8000, 7795},
-                                           GainCase{32381, 0x23C, 32381, 31031},
-                                           GainCase{32382, 0x240, 32382, 32382},
-                                           GainCase{100000, 0x240, 32382, 32382},
-                                           GainCase{0xFFFFFFFF, 0x240, 32382, 32382}));
+INSTANTIATE_TEST_SUITE_P(
+    Examples, GainTest,
+    ::testing::Values(GainCase{0, 0x100, 1024, 1024}, GainCase{1024, 0x100, 1024, 1024},
+                      GainCase{1069, 0x100, 1069, 1024}, GainCase{1070, 0x104, 1070, 1070},
+                      GainCase{8000, 0x1BC, 8000, 7795}, GainCase{32381, 0x23C, 32381, 31031},
+                      GainCase{32382, 0x240, 32382, 32382}, GainCase{100000, 0x240, 32382, 32382},
+                      GainCase{0xFFFFFFFF, 0x240, 32382, 32382}));
 
 TEST_F(AeTest, EveryStepOfTheCurve) {
   up(1);
@@ -184,8 +182,8 @@ struct FpsCase {
   unsigned mode;
   uint32_t fps;
   int result;
-  uint32_t vts;        // after the call
-  uint32_t reported;   // pCus_GetFPS afterwards
+  uint32_t vts;       // after the call
+  uint32_t reported;  // pCus_GetFPS afterwards
 };
 
 std::ostream& operator<<(std::ostream& os, const FpsCase& c) {
@@ -311,9 +309,10 @@ TEST_F(NotifyTest, ExposureBeforeAnyGainWritesTheTemplateGain) {
   mode(0);
   h().ops.set_ae_usecs(&h(), 10000);
   notify();
-  EXPECT_THAT(sensorfw::written(0),
-              ElementsAre(Row{0x0220, 0x00}, Row{0x0202, 0x01}, Row{0x0203, 0x51}, Row{0x0204, 0x00},
-                          Row{0x0205, 0x01}, Row{0x0340, 0x04}, Row{0x0341, 0x65}));
+  EXPECT_THAT(
+      sensorfw::written(0),
+      ElementsAre(Row{0x0220, 0x00}, Row{0x0202, 0x01}, Row{0x0203, 0x51}, Row{0x0204, 0x00},
+                  Row{0x0205, 0x01}, Row{0x0340, 0x04}, Row{0x0341, 0x65}));
 }
 
 TEST_F(NotifyTest, OrientationAloneRewritesExposureAndOrientationOnly) {
@@ -336,9 +335,10 @@ TEST_F(NotifyTest, SettingsBetweenNotificationsMerge) {
   h().ops.set_ae_gain(&h(), 8000);
   h().ops.set_fps(&h(), 25);  // vts 1350
   notify();
-  EXPECT_THAT(sensorfw::written(0),
-              ElementsAre(Row{0x0220, 0x00}, Row{0x0202, 0x01}, Row{0x0203, 0x51}, Row{0x0204, 0x01},
-                          Row{0x0205, 0xBC}, Row{0x0340, 0x05}, Row{0x0341, 0x46}));
+  EXPECT_THAT(
+      sensorfw::written(0),
+      ElementsAre(Row{0x0220, 0x00}, Row{0x0202, 0x01}, Row{0x0203, 0x51}, Row{0x0204, 0x01},
+                  Row{0x0205, 0xBC}, Row{0x0340, 0x05}, Row{0x0341, 0x46}));
 }
 
 TEST_F(NotifyTest, BusErrorsAreIgnoredAndFlagsStillClear) {
@@ -409,12 +409,14 @@ struct Setting {
 };
 
 std::ostream& operator<<(std::ostream& os, const Setting& s) {
-  return os << std::hex << "lines 0x" << s.lines << ", gain 0x" << s.gain_code << ", frame 0x" << s.frame;
+  return os << std::hex << "lines 0x" << s.lines << ", gain 0x" << s.gain_code << ", frame 0x"
+            << s.frame;
 }
 
 Setting sensor_setting() {
   auto r = [](uint16_t reg) { return uint32_t(sensorfw::reg(0, reg)); };
-  return {r(0x0220) << 16 | r(0x0202) << 8 | r(0x0203), r(0x0204) << 8 | r(0x0205), r(0x0340) << 8 | r(0x0341)};
+  return {r(0x0220) << 16 | r(0x0202) << 8 | r(0x0203), r(0x0204) << 8 | r(0x0205),
+          r(0x0340) << 8 | r(0x0341)};
 }
 
 // Setters may run in any context, also while a notification has the

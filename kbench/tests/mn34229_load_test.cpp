@@ -152,13 +152,12 @@ TEST_P(VersionTest, FailingCheckEndsLoadSilently) {
 
 INSTANTIATE_TEST_SUITE_P(
     Interfaces, VersionTest,
-    ::testing::Values(
-        VersionCase{sensorfw::Interface::Handle, {"DrvSensorHandleVer(2, 2) = -1"}},
-        VersionCase{sensorfw::Interface::SensorIf,
-                    {"DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = -1"}},
-        VersionCase{sensorfw::Interface::I2c,
-                    {"DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = 0",
-                     "DrvSensorI2CVer(1, 1) = -1"}}));
+    ::testing::Values(VersionCase{sensorfw::Interface::Handle, {"DrvSensorHandleVer(2, 2) = -1"}},
+                      VersionCase{sensorfw::Interface::SensorIf,
+                                  {"DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = -1"}},
+                      VersionCase{sensorfw::Interface::I2c,
+                                  {"DrvSensorHandleVer(2, 2) = 0", "DrvSensorIFVer(2, 1) = 0",
+                                   "DrvSensorI2CVer(1, 1) = -1"}}));
 
 TEST_F(LoadTest, FailedAllocationSkipsOnlyThatPad) {
   kb::mem::fail_nth(2);  // the second private record
@@ -250,7 +249,7 @@ TEST_F(HandleTest, InitialisationFillsTheHandle) {
   EXPECT_EQ(hd.i2c_cfg.i2c_fmt, 1u);
   EXPECT_EQ(hd.i2c_cfg.i2c_speed, 300000u);
   EXPECT_EQ(hd.i2c_cfg.i2c_addr, 0x6C);
-  const uint32_t fixed[] = {hd.cfg_1, hd.cfg_2,  hd.cfg_3,  hd.cfg_4,  hd.cfg_5,  hd.cfg_6, hd.cfg_7,
+  const uint32_t fixed[] = {hd.cfg_1, hd.cfg_2, hd.cfg_3,  hd.cfg_4,  hd.cfg_5,  hd.cfg_6, hd.cfg_7,
                             hd.cfg_8, hd.cfg_9, hd.cfg_10, hd.cfg_11, hd.cfg_12, hd.cfg_13};
   EXPECT_THAT(fixed, ElementsAre(1u, 2u, 1u, 1u, 1u, 0u, 3u, 4u, 1u, 0u, 0u, 0u, 1024u));
   EXPECT_EQ(hd.reset_level, 1u);
@@ -357,8 +356,9 @@ TEST_F(HandleTest, InitialisationRefusesMissingHandleOrRecord) {
   EXPECT_EQ(init(&bare), -1);
   // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
   EXPECT_EQ(std::memcmp(&bare, &before, sizeof(bare)), 0) << "handle changed";
-  EXPECT_THAT(sensorfw::call_texts(),
-              ElementsAre("CamOsPrintf([cus_camsensor_init_handle_linear] Private data is empty!)"));
+  EXPECT_THAT(
+      sensorfw::call_texts(),
+      ElementsAre("CamOsPrintf([cus_camsensor_init_handle_linear] Private data is empty!)"));
 }
 
 TEST_F(HandleTest, ReleaseDoesNothing) {

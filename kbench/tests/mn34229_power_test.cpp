@@ -14,7 +14,8 @@ using Row = std::pair<uint16_t, uint16_t>;
 // Calls as "<time in µs> <call>", to check order and timing at once.
 std::vector<std::string> timed_calls() {
   std::vector<std::string> out;
-  for (const auto& c : sensorfw::calls()) out.push_back(std::to_string(c.time_ns / 1000) + " " + c.text);
+  for (const auto& c : sensorfw::calls())
+    out.push_back(std::to_string(c.time_ns / 1000) + " " + c.text);
   return out;
 }
 
@@ -29,15 +30,15 @@ TEST_F(PowerTest, PowerOnStepsLinesClockAndReceiverWithItsDelays) {
     ASSERT_EQ(t0, 0u);
     EXPECT_EQ(h(pad).ops.poweron(&h(pad), pad), 0);
     const std::string p = std::to_string(pad);
-    EXPECT_THAT(timed_calls(),
-                ElementsAre("0 set_pwdn(" + p + ", 1)", "0 set_reset(" + p + ", 1)",
-                            "0 if_setup_1(" + p + ", 1, 4)", "0 if_setup_2(" + p + ", 4)",
-                            "0 if_setup_3(" + p + ", 4, 1)", "0 if_setup_4(" + p + ", 0, 0x1c00, 0)",
-                            "0 set_pwdn(" + p + ", 0)", "0 CamOsUsDelay(1)",
-                            "1 set_mclk(" + p + ", 1, 5)", "1 CamOsUsDelay(100)",
-                            "101 set_reset(" + p + ", 0)", "101 CamOsUsDelay(100)",
-                            "201 set_reset(" + p + ", 1)", "201 CamOsUsDelay(100)",
-                            "301 set_reset(" + p + ", 0)"));
+    EXPECT_THAT(
+        timed_calls(),
+        ElementsAre("0 set_pwdn(" + p + ", 1)", "0 set_reset(" + p + ", 1)",
+                    "0 if_setup_1(" + p + ", 1, 4)", "0 if_setup_2(" + p + ", 4)",
+                    "0 if_setup_3(" + p + ", 4, 1)", "0 if_setup_4(" + p + ", 0, 0x1c00, 0)",
+                    "0 set_pwdn(" + p + ", 0)", "0 CamOsUsDelay(1)", "1 set_mclk(" + p + ", 1, 5)",
+                    "1 CamOsUsDelay(100)", "101 set_reset(" + p + ", 0)", "101 CamOsUsDelay(100)",
+                    "201 set_reset(" + p + ", 1)", "201 CamOsUsDelay(100)",
+                    "301 set_reset(" + p + ", 0)"));
     EXPECT_EQ(kb::now_ns(), 301000u);
     EXPECT_EQ(priv(pad).pad_id, pad);
     EXPECT_TRUE(sensorfw::transfers(pad).empty()) << "power-on writes no register";
@@ -96,9 +97,8 @@ TEST_F(PowerTest, PowerOffStopsEverythingAtOnceAndResetsOrientation) {
   const uint64_t t = kb::now_ns();
   sensorfw::clear_calls();
   EXPECT_EQ(h().ops.poweroff(&h(), 0), 0);
-  EXPECT_THAT(sensorfw::call_texts(),
-              ElementsAre("set_pwdn(0, 1)", "set_reset(0, 1)", "set_mclk(0, 0, 5)",
-                          "if_setup_2(0, -1)"));
+  EXPECT_THAT(sensorfw::call_texts(), ElementsAre("set_pwdn(0, 1)", "set_reset(0, 1)",
+                                                  "set_mclk(0, 0, 5)", "if_setup_2(0, -1)"));
   EXPECT_EQ(kb::now_ns(), t) << "power-off has no delays";
   EXPECT_EQ(h().orient, 0u);
   EXPECT_EQ(priv().orient_dirty, 1) << "the pending orientation survives power-off";
@@ -124,7 +124,8 @@ TEST_F(PowerTest, AuxInterfaceCallOnlyWhenFlagged) {
 std::vector<Row> rows_30() { return load_rows("mn34229_init_30fps.txt"); }
 std::vector<Row> rows_60() {
   std::vector<Row> rows = rows_30();
-  for (const RowChange& c : load_changes("mn34229_init_60fps_changes.txt")) rows.at(c.row).second = c.value_60;
+  for (const RowChange& c : load_changes("mn34229_init_60fps_changes.txt"))
+    rows.at(c.row).second = c.value_60;
   return rows;
 }
 
@@ -138,16 +139,19 @@ TEST(Mn34229Data, ExpectedTablesAreConsistent) {
     EXPECT_NE(c.value_30, c.value_60);
   }
   // Rows that identify the tables.
-  EXPECT_THAT(std::vector<Row>(rows.begin(), rows.begin() + 4),
-              ElementsAre(Row{0x3022, 0x00}, Row{0x3023, 0x33}, Row{0x300E, 0x01}, Row{0x300F, 0x00}));
-  EXPECT_THAT(std::vector<Row>(rows.begin() + 24, rows.begin() + 34),
-              ElementsAre(Row{0x0202, 0x04}, Row{0x0203, 0x63}, Row{0x0204, 0x01}, Row{0x0205, 0xC0},
-                          Row{0x3036, 0x00}, Row{0x3039, 0x2E}, Row{0x0340, 0x04}, Row{0x0341, 0x65},
-                          Row{0x0342, 0x08}, Row{0x0343, 0x98}));
+  EXPECT_THAT(
+      std::vector<Row>(rows.begin(), rows.begin() + 4),
+      ElementsAre(Row{0x3022, 0x00}, Row{0x3023, 0x33}, Row{0x300E, 0x01}, Row{0x300F, 0x00}));
+  EXPECT_THAT(
+      std::vector<Row>(rows.begin() + 24, rows.begin() + 34),
+      ElementsAre(Row{0x0202, 0x04}, Row{0x0203, 0x63}, Row{0x0204, 0x01}, Row{0x0205, 0xC0},
+                  Row{0x3036, 0x00}, Row{0x3039, 0x2E}, Row{0x0340, 0x04}, Row{0x0341, 0x65},
+                  Row{0x0342, 0x08}, Row{0x0343, 0x98}));
   EXPECT_THAT(std::vector<Row>(rows.begin() + 38, rows.begin() + 40),
               ElementsAre(Row{0x034E, 0x04}, Row{0x034F, 0x44}));
-  EXPECT_THAT(std::vector<Row>(rows.begin() + 151, rows.end()),
-              ElementsAre(Row{0x3000, 0x00}, Row{0x3001, 0xD3}, Row{0x0100, 0x01}, Row{0x0101, 0x00}));
+  EXPECT_THAT(
+      std::vector<Row>(rows.begin() + 151, rows.end()),
+      ElementsAre(Row{0x3000, 0x00}, Row{0x3001, 0xD3}, Row{0x0100, 0x01}, Row{0x0101, 0x00}));
   // Registers written more than once, at these rows only.
   const std::map<uint16_t, std::vector<unsigned>> repeated = {
       {0x3000, {8, 20, 151}}, {0x3001, {9, 21, 152}}, {0x300E, {2, 22}},
@@ -224,7 +228,7 @@ TEST_F(PowerTest, InitBeforeAnyModeSelectionWritesTheSixtyFpsTable) {
 
 struct RetryCase {
   unsigned mode;
-  uint16_t reg;      // register of the failing row (written once per table)
+  uint16_t reg;  // register of the failing row (written once per table)
   unsigned row;
   unsigned failures;
   int result;
@@ -268,7 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
     Failures, InitRetryTest,
     ::testing::Values(
         RetryCase{0, 0x3022, 0, 9, 0, ""}, RetryCase{1, 0x3247, 123, 9, 0, ""},
-        RetryCase{0, 0x3022, 0, 10, -1, "[pCus_init_2m_30fps_mipi4lane_linear:716]Sensor init fail!!"},
+        RetryCase{0, 0x3022, 0, 10, -1,
+                  "[pCus_init_2m_30fps_mipi4lane_linear:716]Sensor init fail!!"},
         RetryCase{1, 0x0342, 32, 10, -1, "[pCus_init_mipi4lane_linear:669]Sensor init fail!!"},
         RetryCase{1, 0x0101, 154, 25, -1, "[pCus_init_mipi4lane_linear:669]Sensor init fail!!"}));
 
@@ -373,8 +378,8 @@ TEST_F(OrientTest, GetReportsBitOneOfTheRegister) {
     uint8_t reg;
     bool read_fails;
     uint32_t reported;
-  } const cases[] = {{0x03, false, 2}, {0x01, false, 0}, {0x02, false, 2},
-                     {0xFD, false, 0}, {0x03, true, 0}};
+  } const cases[] = {
+      {0x03, false, 2}, {0x01, false, 0}, {0x02, false, 2}, {0xFD, false, 0}, {0x03, true, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(int(c.reg));
     sensorfw::preset(0, 0x0101, c.reg);
@@ -393,10 +398,13 @@ TEST_F(OrientTest, SetWaitsForTheNextNotification) {
     uint8_t after;
     uint32_t orient_after;
   } const cases[] = {
-      {2, 0x01, false, 0x03, 2}, {0, 0x03, false, 0x01, 0}, {3, 0x03, false, 0x01, 0},
+      {2, 0x01, false, 0x03, 2},
+      {0, 0x03, false, 0x01, 0},
+      {3, 0x03, false, 0x01, 0},
       {2, 0xFD, false, 0xFF, 2},
       // A failed read counts as 0: only the requested bit goes back.
-      {2, 0x01, true, 0x02, 2},  {0, 0x03, true, 0x00, 0},
+      {2, 0x01, true, 0x02, 2},
+      {0, 0x03, true, 0x00, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.requested);

@@ -99,9 +99,9 @@ TEST_F(Runtime, IoctlThroughMiscDevice) {
 TEST_F(Runtime, UserCopiesFailWhereMemoryEnds) {
   struct Case {
     const char* name;
-    size_t mapped;       // bytes mapped at the address
-    size_t fault_from;   // or SIZE_MAX
-    size_t not_copied;   // expected for a 8-byte copy
+    size_t mapped;      // bytes mapped at the address
+    size_t fault_from;  // or SIZE_MAX
+    size_t not_copied;  // expected for a 8-byte copy
   };
   const Case cases[] = {
       {"all mapped", 8, SIZE_MAX, 0},
@@ -222,7 +222,6 @@ TEST_F(Runtime, ChangesMadeByListenersArriveInOrder) {
   EXPECT_EQ(order, (std::vector<unsigned>{1, 2}));
 }
 
-
 TEST_F(Runtime, RemovedListenersHearNothingAndStaleIdsAreIgnored) {
   std::vector<char> heard;
   const kb::gpio::ListenerId a =
@@ -256,7 +255,8 @@ TEST_F(Runtime, KfreeChecksOwnership) {
   dev.init_name = "dev0";
   std::vector<int> order;
   devm_kzalloc(&dev, 4, GFP_KERNEL);
-  devm_add_action(&dev, [](void* o) { static_cast<std::vector<int>*>(o)->push_back(1); }, &order);
+  devm_add_action(
+      &dev, [](void* o) { static_cast<std::vector<int>*>(o)->push_back(1); }, &order);
   EXPECT_EQ(kb::mem::live(), 1u);
   kb::devres_release_all(&dev);
   EXPECT_EQ(kb::mem::live(), 0u);

@@ -37,10 +37,9 @@ TEST_F(SarRegisterTest, AddressesReachTheLowHalfOfTheirBusWord) {
     uint32_t addr;
     uint32_t bus;
   } cases[] = {
-      {0x00, 0x000}, {0x01, 0x000}, {0x02, 0x004}, {0x22, 0x044}, {0x23, 0x044},
-      {0x80, 0x100}, {0x82, 0x104}, {0x84, 0x108}, {0x86, 0x10c}, {0x87, 0x10c},
-      {0xfe, 0x1fc}, {0xff, 0x1fc}, {0x100, 0x200}, {0x101, 0x200}, {0x17e, 0x2fc},
-      {0x7fe, 0xffc},
+      {0x00, 0x000},  {0x01, 0x000},  {0x02, 0x004},  {0x22, 0x044},  {0x23, 0x044}, {0x80, 0x100},
+      {0x82, 0x104},  {0x84, 0x108},  {0x86, 0x10c},  {0x87, 0x10c},  {0xfe, 0x1fc}, {0xff, 0x1fc},
+      {0x100, 0x200}, {0x101, 0x200}, {0x17e, 0x2fc}, {0x7fe, 0xffc},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "register " << std::hex << c.addr);
@@ -121,9 +120,13 @@ TEST_F(SarTest, ConversionStartsWaitsSelectsAndReads) {
     uint32_t offset;
     uint32_t value;
   } expected[] = {
-      {false, kCtrl, 0x0a20},  {true, kCtrl, 0x4a20},  // start, other bits kept
-      {false, kCtrl, 0x4a20},  {false, kCtrl, 0x4a20}, {false, kCtrl, 0x0a20},
-      {false, kChan, 0x0000},  {true, kChan, 0x0002},  // select channel 1
+      {false, kCtrl, 0x0a20},
+      {true, kCtrl, 0x4a20},  // start, other bits kept
+      {false, kCtrl, 0x4a20},
+      {false, kCtrl, 0x4a20},
+      {false, kCtrl, 0x0a20},
+      {false, kChan, 0x0000},
+      {true, kChan, 0x0002},  // select channel 1
       {false, SarConverter::data(1), 0x0123},
   };
   const auto& acc = kb::mmio::accesses();
@@ -176,7 +179,8 @@ TEST_F(SarTest, ChannelOutsideZeroToThreeStillConvertsThenReturnsZero) {
     EXPECT_EQ(adc.starts(), starts + 1);
     EXPECT_FALSE(adc.busy());  // waited for
     EXPECT_TRUE(at(kChan).empty());
-    for (unsigned n = 0; n < SarConverter::kChannels; ++n) EXPECT_TRUE(at(SarConverter::data(n)).empty());
+    for (unsigned n = 0; n < SarConverter::kChannels; ++n)
+      EXPECT_TRUE(at(SarConverter::data(n)).empty());
     ASSERT_EQ(kb::log().size(), 1u);
     EXPECT_EQ(kb::log()[0].level, 3);
     EXPECT_EQ(kb::log()[0].text, kErrChannel);
@@ -213,8 +217,10 @@ TEST_F(SarTest, ConversionWaitsWithInterruptsOn) {
   const auto& ev = kb::irq_events();
   uint64_t off_since = 0, longest_off = 0;
   for (size_t i = from; i < ev.size(); ++i) {
-    if (!ev[i].enabled) off_since = ev[i].time_ns;
-    else longest_off = std::max(longest_off, ev[i].time_ns - off_since);
+    if (!ev[i].enabled)
+      off_since = ev[i].time_ns;
+    else
+      longest_off = std::max(longest_off, ev[i].time_ns - off_since);
   }
   EXPECT_EQ(longest_off, 0u);
   EXPECT_EQ(kb::locks_held(), 0);
@@ -253,8 +259,9 @@ TEST_F(SarTest, ExportsTouchNoRegistersWhileNoConverterIsBound) {
   EXPECT_EQ(qv_sar_get(1), 0);
 
   EXPECT_TRUE(kb::mmio::accesses().empty());
-  EXPECT_EQ(kb::log_texts(), (std::vector<std::string>{"no converter bound\n", "no converter bound\n",
-                                                        "no converter bound\n"}));
+  EXPECT_EQ(kb::log_texts(),
+            (std::vector<std::string>{"no converter bound\n", "no converter bound\n",
+                                      "no converter bound\n"}));
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ class SarIoctlTest : public SarTest {
   void SetUp() override {
     SarTest::SetUp();
     pdev = bind_ok();
-    for (unsigned n = 0; n < SarConverter::kChannels; ++n) adc.set_input(n, uint16_t(0x100 + 0x11 * n));
+    for (unsigned n = 0; n < SarConverter::kChannels; ++n)
+      adc.set_input(n, uint16_t(0x100 + 0x11 * n));
   }
 
   static long ioctl(unsigned cmd, uintptr_t arg) {

@@ -41,8 +41,8 @@ TEST_F(SarTest, ProbeRegistersBothWaysInAndStartsTheClockFromParentZero) {
   ASSERT_NE(dev, nullptr);
   EXPECT_EQ(dev->devt, 0u);  // a device-tree device has no number
   EXPECT_EQ(dev->parent, nullptr);
-  EXPECT_EQ(kb::clk::events(), (Events{"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk",
-                                       "enable sar_clk"}));
+  EXPECT_EQ(kb::clk::events(),
+            (Events{"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk", "enable sar_clk"}));
   EXPECT_EQ(kb::clk::state("sar_clk").parent, "osc");
   EXPECT_EQ(kb::clk::state("sar_clk").enable_count, 1u);
   EXPECT_TRUE(kb::mmio::accesses().empty());  // the converter is left alone
@@ -190,27 +190,28 @@ const Events kOffAndPut = {"disable sar_clk", "unprepare sar_clk", "put sar_clk"
 
 INSTANTIATE_TEST_SUITE_P(
     Clock, SarClockFailureTest,
-    testing::Values(
-        ClockFailure{"get", kb::clk::Op::Get, {"get sar_clk failed"}, {}, {}, {}},
-        ClockFailure{"set_parent",
-                     kb::clk::Op::SetParent,
-                     {"get sar_clk", "set_parent sar_clk failed", "prepare sar_clk", "enable sar_clk"},
-                     kOff,
-                     kOn,
-                     kOffAndPut},
-        ClockFailure{"prepare",
-                     kb::clk::Op::Prepare,
-                     {"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk failed"},
-                     {},
-                     kOn,
-                     kOffAndPut},
-        ClockFailure{"enable",
-                     kb::clk::Op::Enable,
-                     {"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk", "enable sar_clk failed",
-                      "unprepare sar_clk"},
-                     {},
-                     kOn,
-                     kOffAndPut}),
+    testing::Values(ClockFailure{"get", kb::clk::Op::Get, {"get sar_clk failed"}, {}, {}, {}},
+                    ClockFailure{"set_parent",
+                                 kb::clk::Op::SetParent,
+                                 {"get sar_clk", "set_parent sar_clk failed", "prepare sar_clk",
+                                  "enable sar_clk"},
+                                 kOff,
+                                 kOn,
+                                 kOffAndPut},
+                    ClockFailure{
+                        "prepare",
+                        kb::clk::Op::Prepare,
+                        {"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk failed"},
+                        {},
+                        kOn,
+                        kOffAndPut},
+                    ClockFailure{"enable",
+                                 kb::clk::Op::Enable,
+                                 {"get sar_clk", "set_parent sar_clk osc", "prepare sar_clk",
+                                  "enable sar_clk failed", "unprepare sar_clk"},
+                                 {},
+                                 kOn,
+                                 kOffAndPut}),
     [](const testing::TestParamInfo<ClockFailure>& info) { return std::string(info.param.what); });
 
 // Probe failures before anything is registered: the probe returns the
@@ -244,9 +245,12 @@ TEST_P(SarProbeFailureTest, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Probe, SarProbeFailureTest,
     testing::Values(
-        ProbeFailure{"no_memory_resource", [](kb::platform::DeviceDesc& s) { s.mem.clear(); }, -ENODEV},
-        ProbeFailure{"record_allocation", [](kb::platform::DeviceDesc&) { kb::mem::fail_nth(1); }, -ENOMEM},
-        ProbeFailure{"mapping", [](kb::platform::DeviceDesc&) { kb::mmio::fail_next_ioremap(); }, -ENOMEM},
+        ProbeFailure{"no_memory_resource", [](kb::platform::DeviceDesc& s) { s.mem.clear(); },
+                     -ENODEV},
+        ProbeFailure{"record_allocation", [](kb::platform::DeviceDesc&) { kb::mem::fail_nth(1); },
+                     -ENOMEM},
+        ProbeFailure{"mapping", [](kb::platform::DeviceDesc&) { kb::mmio::fail_next_ioremap(); },
+                     -ENOMEM},
         ProbeFailure{"clock_not_ready",
                      [](kb::platform::DeviceDesc& s) { s.of_node->clocks = {"late_clk"}; },
                      -EPROBE_DEFER}),

@@ -48,9 +48,28 @@ TEST_F(SarSysfsTest, ChannelRefusesAnythingElseAndKeepsTheChannel) {
   ASSERT_EQ(kb::sysfs::write(dev, "channel", "1"), 1);
   // "\xa0" "2" is one text: the split ends the hex escape.
   // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
-  const std::string refused[] = {" 2", "\t2", "\n", "\v", "\r2", "\xa0" "2", std::string("\0" "2", 2),
-                                 "abc", "-1", "4", "7", "99999999999", "4294967295", "4294967299",
-                                 "12abc\n", "2 3", "0x3", "2\n\n", "-0"};
+  const std::string refused[] = {" 2",
+                                 "\t2",
+                                 "\n",
+                                 "\v",
+                                 "\r2",
+                                 "\xa0"
+                                 "2",
+                                 std::string("\0"
+                                             "2",
+                                             2),
+                                 "abc",
+                                 "-1",
+                                 "4",
+                                 "7",
+                                 "99999999999",
+                                 "4294967295",
+                                 "4294967299",
+                                 "12abc\n",
+                                 "2 3",
+                                 "0x3",
+                                 "2\n\n",
+                                 "-0"};
   for (const std::string& text : refused) {
     SCOPED_TRACE(text);
     EXPECT_EQ(kb::sysfs::write(dev, "channel", text), -EINVAL);
