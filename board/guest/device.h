@@ -6,28 +6,28 @@
 namespace board {
 
 struct IoctlResult {
-    int rc;     // the system call's result
-    int error;  // errno when rc is -1, else 0
+  int rc;     // the system call's result
+  int error;  // errno when rc is -1, else 0
 
-    bool ok() const { return rc == 0; }
+  bool ok() const { return rc == 0; }
 };
 
 class Device {
-public:
-    Device(const std::string& path, int flags);
-    ~Device();
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
+ public:
+  Device(const std::string& path, int flags);
+  ~Device();
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
 
-    bool is_open() const { return fd_ >= 0; }
-    int open_error() const { return open_error_; }
+  bool is_open() const { return fd_ >= 0; }
+  int open_error() const { return open_error_; }
 
-    IoctlResult ioctl(unsigned long cmd, void* arg) const;
-    IoctlResult ioctl(unsigned long cmd, unsigned long arg) const;
+  IoctlResult ioctl(unsigned long cmd, void* arg) const;
+  IoctlResult ioctl(unsigned long cmd, unsigned long arg) const;
 
-private:
-    int fd_;
-    int open_error_ = 0;
+ private:
+  int fd_;
+  int open_error_ = 0;
 };
 
-} // namespace board
+}  // namespace board

@@ -29,4 +29,4 @@ bool write_bytes(const std::string& path, off_t offset, const std::vector<std::u
 // The first entry of a directory whose path matches pattern (glob), if any.
 std::optional<std::string> find_path(const std::string& pattern);
 
-} // namespace board
+}  // namespace board

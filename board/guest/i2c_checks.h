@@ -9,4 +9,4 @@ void run_i2c_checks(Checks& c);
 // One write and read back, after the module was loaded again.
 void run_i2c_smoke(Checks& c);
 
-} // namespace board
+}  // namespace board

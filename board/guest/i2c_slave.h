@@ -12,41 +12,39 @@ namespace board {
 using RegisterFile = std::array<std::uint8_t, 256>;
 
 struct BusTraffic {
-    long long starts = 0;  // start and repeated start conditions
-    long long stops = 0;
-    long long acked = 0;   // bytes the slave acknowledged
-    long long nacked = 0;  // bytes the slave refused
+  long long starts = 0;  // start and repeated start conditions
+  long long stops = 0;
+  long long acked = 0;   // bytes the slave acknowledged
+  long long nacked = 0;  // bytes the slave refused
 
-    BusTraffic operator-(const BusTraffic& earlier) const
-    {
-        return {starts - earlier.starts, stops - earlier.stops, acked - earlier.acked,
-                nacked - earlier.nacked};
-    }
-    bool operator==(const BusTraffic& o) const
-    {
-        return starts == o.starts && stops == o.stops && acked == o.acked && nacked == o.nacked;
-    }
+  BusTraffic operator-(const BusTraffic& earlier) const {
+    return {starts - earlier.starts, stops - earlier.stops, acked - earlier.acked,
+            nacked - earlier.nacked};
+  }
+  bool operator==(const BusTraffic& o) const {
+    return starts == o.starts && stops == o.stops && acked == o.acked && nacked == o.nacked;
+  }
 };
 
 std::string describe(const BusTraffic& t);
 
 class I2cSlave {
-public:
-    bool available() const;
+ public:
+  bool available() const;
 
-    std::optional<RegisterFile> registers() const;
-    bool set_registers(const RegisterFile& regs) const;
+  std::optional<RegisterFile> registers() const;
+  bool set_registers(const RegisterFile& regs) const;
 
-    BusTraffic traffic() const;
-    // Shortest SCL period seen within a byte since the last reset, in ns.
-    std::optional<long long> min_bit_ns() const;
-    bool reset_min_bit_ns() const;
+  BusTraffic traffic() const;
+  // Shortest SCL period seen within a byte since the last reset, in ns.
+  std::optional<long long> min_bit_ns() const;
+  bool reset_min_bit_ns() const;
 
-    bool set_present(bool present) const;
-    bool set_nack_data(bool nack) const;
+  bool set_present(bool present) const;
+  bool set_nack_data(bool nack) const;
 
-private:
-    static std::string path(const char* name);
+ private:
+  static std::string path(const char* name);
 };
 
-} // namespace board
+}  // namespace board

@@ -9,25 +9,25 @@
 namespace board {
 
 class KernelLog {
-public:
-    enum Start { kFromNow, kFromStart };
+ public:
+  enum Start { kFromNow, kFromStart };
 
-    // From now on, or from the oldest record the kernel still holds.
-    explicit KernelLog(Start start = kFromNow);
-    ~KernelLog();
-    KernelLog(const KernelLog&) = delete;
-    KernelLog& operator=(const KernelLog&) = delete;
+  // From now on, or from the oldest record the kernel still holds.
+  explicit KernelLog(Start start = kFromNow);
+  ~KernelLog();
+  KernelLog(const KernelLog&) = delete;
+  KernelLog& operator=(const KernelLog&) = delete;
 
-    // Message texts logged since construction or the previous call.
-    std::vector<std::string> take();
-    // Drops what was logged so far.
-    void skip() { take(); }
+  // Message texts logged since construction or the previous call.
+  std::vector<std::string> take();
+  // Drops what was logged so far.
+  void skip() { take(); }
 
-    // Takes the new messages and counts those that contain needle.
-    int count(std::string_view needle);
+  // Takes the new messages and counts those that contain needle.
+  int count(std::string_view needle);
 
-private:
-    int fd_;
+ private:
+  int fd_;
 };
 
-} // namespace board
+}  // namespace board

@@ -11,4 +11,4 @@ int load_module(const std::string& path, const std::string& params = "");
 // Returns 0 or the errno of delete_module.
 int unload_module(const std::string& name);
 
-} // namespace board
+}  // namespace board

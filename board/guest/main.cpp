@@ -18,15 +18,14 @@
 namespace {
 
 struct Group {
-    std::string_view name;
-    void (*run)(board::Checks&);
+  std::string_view name;
+  void (*run)(board::Checks&);
 };
 
-void run_smoke(board::Checks& c)
-{
-    board::run_i2c_smoke(c);
-    board::run_sar_smoke(c);
-    board::run_sensor_smoke(c);
+void run_smoke(board::Checks& c) {
+  board::run_i2c_smoke(c);
+  board::run_sar_smoke(c);
+  board::run_sensor_smoke(c);
 }
 
 constexpr Group kGroups[] = {
@@ -39,19 +38,18 @@ constexpr Group kGroups[] = {
     {"tools", board::run_tool_checks},
 };
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc == 2) {
-        for (const auto& group : kGroups) {
-            if (group.name == argv[1]) {
-                board::Checks checks;
-                group.run(checks);
-                return checks.failed() == 0 ? 0 : 1;
-            }
-        }
+int main(int argc, char** argv) {
+  if (argc == 2) {
+    for (const auto& group : kGroups) {
+      if (group.name == argv[1]) {
+        board::Checks checks;
+        group.run(checks);
+        return checks.failed() == 0 ? 0 : 1;
+      }
     }
-    std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
-    return 2;
+  }
+  std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
+  return 2;
 }

@@ -10,8 +10,8 @@
 namespace board {
 
 struct SensorRow {
-    std::uint16_t reg;
-    std::uint8_t data;
+  std::uint16_t reg;
+  std::uint8_t data;
 };
 
 constexpr unsigned kSensorInitRows = 155;
@@ -22,4 +22,4 @@ std::optional<std::vector<SensorRow>> sensor_init_rows(int mode);
 // What the sensor's registers hold once the rows are written.
 std::map<std::uint16_t, std::uint8_t> final_registers(const std::vector<SensorRow>& rows);
 
-} // namespace board
+}  // namespace board

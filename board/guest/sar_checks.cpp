@@ -43,324 +43,293 @@ constexpr std::uint32_t kCtrlStart = 0x4000;
 // Distinct per-channel readings; 0xFFFF must come out as 65535.
 constexpr std::uint16_t kResults[4] = {0x0123, 0x0BEE, 0xFFFF, 0x0007};
 
-std::string class_dir()
-{
-    auto found = find_path("/sys/class/*/sar/value");
-    return found ? found->substr(0, found->size() - std::strlen("value")) : std::string();
+std::string class_dir() {
+  auto found = find_path("/sys/class/*/sar/value");
+  return found ? found->substr(0, found->size() - std::strlen("value")) : std::string();
 }
 
-IoctlResult read_channel(const Device& dev, sar_ioctl_data& data)
-{
-    return dev.ioctl(SAR_IOC_READ, &data);
+IoctlResult read_channel(const Device& dev, sar_ioctl_data& data) {
+  return dev.ioctl(SAR_IOC_READ, &data);
 }
 
-int minor_of(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(minor(st.st_rdev)) : -1;
+int minor_of(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(minor(st.st_rdev)) : -1;
 }
 
-int mode_of(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+int mode_of(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
 }
 
-std::string text_of(const std::optional<std::string>& s)
-{
-    return s.value_or("<unreadable>");
-}
+std::string text_of(const std::optional<std::string>& s) { return s.value_or("<unreadable>"); }
 
 class SarChecks {
-public:
-    explicit SarChecks(Checks& c) : c_(c) {}
+ public:
+  explicit SarChecks(Checks& c) : c_(c) {}
 
-    void run()
+  void run() {
+    c_.expect(is_char_device(kNode), "sar: /dev/sar is a character device");
+    c_.expect(exists(std::string(kDriver) + kDevice), "sar: driver bound to the converter node",
+              "no " + std::string(kDriver) + kDevice);
+    c_.equal(read_number(kClockEnables).value_or(-1), 1LL,
+             "sar: converter clock enabled while bound");
+    dir_ = class_dir();
+    c_.expect(!dir_.empty() && mode_of(dir_ + "channel") == 0644 && mode_of(dir_ + "value") == 0444,
+              "sar: class device sar has channel (0644) and value (0444)");
+    if (!c_.expect(model_.available(), "sar: converter model present", "no debugfs files")) return;
+    for (int n = 0; n < 4; ++n) model_.set_result(n, kResults[n]);
+
+    check_value_initialises();
     {
-        c_.expect(is_char_device(kNode), "sar: /dev/sar is a character device");
-        c_.expect(exists(std::string(kDriver) + kDevice), "sar: driver bound to the converter node",
-                  "no " + std::string(kDriver) + kDevice);
-        c_.equal(read_number(kClockEnables).value_or(-1), 1LL,
-                 "sar: converter clock enabled while bound");
-        dir_ = class_dir();
-        c_.expect(!dir_.empty() && mode_of(dir_ + "channel") == 0644 && mode_of(dir_ + "value") == 0444,
-                  "sar: class device sar has channel (0644) and value (0444)");
-        if (!c_.expect(model_.available(), "sar: converter model present", "no debugfs files"))
-            return;
-        for (int n = 0; n < 4; ++n)
-            model_.set_result(n, kResults[n]);
+      Device dev(kNode, O_RDONLY);
+      if (!c_.expect(dev.is_open(), "sar: device node opens", std::strerror(dev.open_error())))
+        return;
+      check_init_ioctl(dev);
+      check_read_ioctl(dev);
+      check_channel_attribute();
+      check_bad_ioctls(dev);
+      check_no_read_operation(dev);
+      check_stuck_converter(dev);
+    }
+  }
 
-        check_value_initialises();
-        {
-            Device dev(kNode, O_RDONLY);
-            if (!c_.expect(dev.is_open(), "sar: device node opens", std::strerror(dev.open_error())))
-                return;
-            check_init_ioctl(dev);
-            check_read_ioctl(dev);
-            check_channel_attribute();
-            check_bad_ioctls(dev);
-            check_no_read_operation(dev);
-            check_stuck_converter(dev);
-        }
+  // Unbinding and binding the platform device: nodes go and come back,
+  // the clock follows, and the new binding starts uninitialised.
+  void run_rebind() {
+    if (!model_.available()) return;
+    write_text(class_dir() + "channel", "3");
+    {
+      // A file opened before the unbind outlives the converter.
+      Device stale(kNode, O_RDONLY);
+      int unbound = write_text(std::string(kDriver) + "unbind", kDevice);
+      c_.equal(unbound, 0, "sar: unbind the platform device");
+      c_.expect(!exists(kNode) && class_dir().empty(),
+                "sar: unbind removes /dev/sar and the class device");
+      c_.equal(read_number(kClockEnables).value_or(-1), 0LL, "sar: unbind turns the clock off");
+      sar_ioctl_data d{0, -1};
+      auto r = read_channel(stale, d);
+      auto init = stale.ioctl(SAR_IOC_INIT, 0UL);
+      c_.expect(stale.is_open() && r.rc == -1 && r.error == ENODEV && d.value == -1 &&
+                    init.rc == -1 && init.error == ENODEV,
+                "sar: a file opened before unbind gets ENODEV from read and init",
+                "read rc " + std::to_string(r.rc) + " errno " + std::to_string(r.error) +
+                    ", value " + std::to_string(d.value) + ", init rc " + std::to_string(init.rc) +
+                    " errno " + std::to_string(init.error));
     }
 
-    // Unbinding and binding the platform device: nodes go and come back,
-    // the clock follows, and the new binding starts uninitialised.
-    void run_rebind()
-    {
-        if (!model_.available())
-            return;
-        write_text(class_dir() + "channel", "3");
-        {
-            // A file opened before the unbind outlives the converter.
-            Device stale(kNode, O_RDONLY);
-            int unbound = write_text(std::string(kDriver) + "unbind", kDevice);
-            c_.equal(unbound, 0, "sar: unbind the platform device");
-            c_.expect(!exists(kNode) && class_dir().empty(),
-                      "sar: unbind removes /dev/sar and the class device");
-            c_.equal(read_number(kClockEnables).value_or(-1), 0LL, "sar: unbind turns the clock off");
-            sar_ioctl_data d {0, -1};
-            auto r = read_channel(stale, d);
-            auto init = stale.ioctl(SAR_IOC_INIT, 0UL);
-            c_.expect(stale.is_open() && r.rc == -1 && r.error == ENODEV && d.value == -1 &&
-                          init.rc == -1 && init.error == ENODEV,
-                      "sar: a file opened before unbind gets ENODEV from read and init",
-                      "read rc " + std::to_string(r.rc) + " errno " + std::to_string(r.error) +
-                          ", value " + std::to_string(d.value) + ", init rc " + std::to_string(init.rc) +
-                          " errno " + std::to_string(init.error));
-        }
+    int bound = write_text(std::string(kDriver) + "bind", kDevice);
+    c_.equal(bound, 0, "sar: bind the platform device again");
+    c_.expect(is_char_device(kNode) && !class_dir().empty(),
+              "sar: bind brings back /dev/sar and the class device");
+    c_.equal(read_number(kClockEnables).value_or(-1), 1LL, "sar: bind turns the clock on");
+    c_.equal(text_of(read_text(class_dir() + "channel")), std::string("0\n"),
+             "sar: bind selects channel 0");
 
-        int bound = write_text(std::string(kDriver) + "bind", kDevice);
-        c_.equal(bound, 0, "sar: bind the platform device again");
-        c_.expect(is_char_device(kNode) && !class_dir().empty(),
-                  "sar: bind brings back /dev/sar and the class device");
-        c_.equal(read_number(kClockEnables).value_or(-1), 1LL, "sar: bind turns the clock on");
-        c_.equal(text_of(read_text(class_dir() + "channel")), std::string("0\n"),
-                 "sar: bind selects channel 0");
+    // The read ioctl converts without initialising the converter.
+    model_.power_on_reset();
+    for (int n = 0; n < 4; ++n) model_.set_result(n, kResults[n]);
+    Device dev(kNode, O_RDONLY);
+    sar_ioctl_data d{1, -1};
+    auto r = read_channel(dev, d);
+    c_.expect(r.ok() && d.value == kResults[1] && model_.last_ctrl() == kCtrlStart,
+              "sar: read right after bind converts uninitialised",
+              "value " + std::to_string(d.value) + ", ctrl " +
+                  std::to_string(model_.last_ctrl().value_or(-1)));
+    c_.expect(dev.ioctl(SAR_IOC_INIT, 0UL).ok() && model_.registers() &&
+                  model_.registers()->ctrl == kCtrlInit,
+              "sar: init after bind writes the control register");
+    check_next_misc_device();
+  }
 
-        // The read ioctl converts without initialising the converter.
-        model_.power_on_reset();
-        for (int n = 0; n < 4; ++n)
-            model_.set_result(n, kResults[n]);
-        Device dev(kNode, O_RDONLY);
-        sar_ioctl_data d {1, -1};
-        auto r = read_channel(dev, d);
-        c_.expect(r.ok() && d.value == kResults[1] && model_.last_ctrl() == kCtrlStart,
-                  "sar: read right after bind converts uninitialised",
-                  "value " + std::to_string(d.value) + ", ctrl " +
-                      std::to_string(model_.last_ctrl().value_or(-1)));
-        c_.expect(dev.ioctl(SAR_IOC_INIT, 0UL).ok() && model_.registers() &&
-                      model_.registers()->ctrl == kCtrlInit,
-                  "sar: init after bind writes the control register");
-        check_next_misc_device();
+  // A process of its own: no file of sar_adc is open meanwhile.
+  void run_exports() { check_exports(); }
+
+ private:
+  // The misc device that registers next must get a minor of its own.
+  // gpio_i2c loads after sar_adc, so its minor lies below ours and its
+  // reload is that next registration.
+  void check_next_misc_device() {
+    int sar = minor_of(kNode);
+    int i2c = minor_of(kI2cNode);
+    int out = unload_module("gpio_i2c");
+    int in = load_module(kI2cModule);
+    c_.expect(sar > i2c && i2c >= 0 && out == 0 && in == 0 && is_char_device(kI2cNode),
+              "sar: after rebind the next misc device (gpio_i2c reloaded) registers",
+              "minors " + std::to_string(sar) + " and " + std::to_string(i2c) +
+                  ", rmmod: " + std::strerror(out) + ", insmod: " + std::strerror(in));
+  }
+
+  // The value attribute initialises the converter before converting.
+  void check_value_initialises() {
+    auto before = model_.conversions();
+    auto value = read_text(dir_ + "value");
+    c_.equal(text_of(value), std::to_string(kResults[0]) + "\n",
+             "sar: value reads channel 0 after bind");
+    c_.expect(model_.last_ctrl() == (kCtrlInit | kCtrlStart) && model_.conversions() == before + 1,
+              "sar: value initialises the converter, then converts once");
+  }
+
+  void check_init_ioctl(const Device& dev) {
+    auto r = dev.ioctl(SAR_IOC_INIT, 0UL);
+    auto regs = model_.registers();
+    c_.expect(r.ok() && regs && regs->ctrl == kCtrlInit,
+              "sar: SAR_IOC_INIT returns 0 with the control register at 0x0A20");
+  }
+
+  void check_read_ioctl(const Device& dev) {
+    for (int n = 0; n < 4; ++n) {
+      auto before = model_.conversions();
+      sar_ioctl_data d{n, -1};
+      auto r = read_channel(dev, d);
+      auto regs = model_.registers().value_or(SarRegisters{});
+      c_.expect(r.ok() && d.channel == n && d.value == kResults[n] &&
+                    model_.conversions() == before + 1 && (regs.chan & (1u << n)),
+                "sar: SAR_IOC_READ channel " + std::to_string(n),
+                "rc " + std::to_string(r.rc) + ", value " + std::to_string(d.value));
     }
+    sar_ioctl_data d{6, -1};
+    auto r = read_channel(dev, d);
+    c_.expect(r.ok() && d.channel == 6 && d.value == kResults[2],
+              "sar: channel 6 reads channel 2 and comes back as 6");
+    c_.equal(text_of(read_text(dir_ + "channel")), std::string("2\n"),
+             "sar: read ioctl selects the channel for sysfs");
+  }
 
-    // A process of its own: no file of sar_adc is open meanwhile.
-    void run_exports() { check_exports(); }
-
-private:
-    // The misc device that registers next must get a minor of its own.
-    // gpio_i2c loads after sar_adc, so its minor lies below ours and its
-    // reload is that next registration.
-    void check_next_misc_device()
-    {
-        int sar = minor_of(kNode);
-        int i2c = minor_of(kI2cNode);
-        int out = unload_module("gpio_i2c");
-        int in = load_module(kI2cModule);
-        c_.expect(sar > i2c && i2c >= 0 && out == 0 && in == 0 && is_char_device(kI2cNode),
-                  "sar: after rebind the next misc device (gpio_i2c reloaded) registers",
-                  "minors " + std::to_string(sar) + " and " + std::to_string(i2c) + ", rmmod: " +
-                      std::strerror(out) + ", insmod: " + std::strerror(in));
+  void check_channel_attribute() {
+    struct Case {
+      const char* written;
+      int error;          // errno of the write
+      const char* shown;  // channel afterwards
+      int read_channel;   // what value then converts
+    };
+    static const Case cases[] = {
+        {"1\n", 0, "1\n", 1},     {"3", 0, "3\n", 3},      {"abc", EINVAL, "3\n", 3},
+        {"-1", EINVAL, "3\n", 3}, {"7", EINVAL, "3\n", 3}, {"99999999999", EINVAL, "3\n", 3},
+    };
+    for (const auto& k : cases) {
+      std::string label = k.written;
+      if (!label.empty() && label.back() == '\n') label.replace(label.size() - 1, 1, "\\n");
+      std::string name = "sar: channel \"" + label + "\"";
+      int err = write_text(dir_ + "channel", k.written);
+      auto shown = text_of(read_text(dir_ + "channel"));
+      auto value = text_of(read_text(dir_ + "value"));
+      c_.expect(err == k.error && shown == k.shown &&
+                    value == std::to_string(kResults[k.read_channel]) + "\n",
+                name, "errno " + std::to_string(err) + ", shows " + shown + ", value " + value);
     }
+  }
 
-    // The value attribute initialises the converter before converting.
-    void check_value_initialises()
-    {
-        auto before = model_.conversions();
-        auto value = read_text(dir_ + "value");
-        c_.equal(text_of(value), std::to_string(kResults[0]) + "\n",
-                 "sar: value reads channel 0 after bind");
-        c_.expect(model_.last_ctrl() == (kCtrlInit | kCtrlStart) && model_.conversions() == before + 1,
-                  "sar: value initialises the converter, then converts once");
+  void check_bad_ioctls(const Device& dev) {
+    struct Case {
+      unsigned long cmd;
+      bool kernel_pointer;
+      int error;
+      int logged;
+    };
+    static const Case cases[] = {
+        {0x6102, false, ENOTTY, 1},    {0x6103, false, ENOTTY, 0},
+        {0x6200, false, ENOTTY, 0},    {0x80086101, false, ENOTTY, 1},
+        {0x80086101, true, EFAULT, 0}, {SAR_IOC_READ, true, EFAULT, 0},
+    };
+    for (const auto& k : cases) {
+      KernelLog log;
+      sar_ioctl_data d{0, 0};
+      auto r = k.kernel_pointer ? dev.ioctl(k.cmd, 0xC0000000UL) : dev.ioctl(k.cmd, &d);
+      int logged = log.count(kUnknown);
+      char name[96];
+      std::snprintf(name, sizeof(name), "sar: ioctl 0x%lx%s fails with %s", k.cmd,
+                    k.kernel_pointer ? " on a kernel address" : "",
+                    k.error == ENOTTY ? "ENOTTY" : "EFAULT");
+      c_.expect(r.rc == -1 && r.error == k.error && logged == k.logged, name,
+                "errno " + std::to_string(r.error) + ", logged " + std::to_string(logged));
     }
+  }
 
-    void check_init_ioctl(const Device& dev)
-    {
-        auto r = dev.ioctl(SAR_IOC_INIT, 0UL);
-        auto regs = model_.registers();
-        c_.expect(r.ok() && regs && regs->ctrl == kCtrlInit,
-                  "sar: SAR_IOC_INIT returns 0 with the control register at 0x0A20");
+  void check_no_read_operation(const Device& dev) {
+    Device other(kNode, O_RDWR);
+    char byte;
+    errno = 0;
+    // The node has no read operation: the kernel answers EINVAL.
+    int fd = ::open(kNode, O_RDONLY | O_CLOEXEC);
+    ssize_t n = fd >= 0 ? ::read(fd, &byte, 1) : -2;
+    int err = errno;
+    if (fd >= 0) ::close(fd);
+    c_.expect(other.is_open() && dev.is_open() && n == -1 && err == EINVAL,
+              "sar: several opens at once; no read operation");
+  }
+
+  // A converter that never finishes: the read gives up after about 100 ms
+  // and returns what the result register holds, with interrupts on all
+  // the while.
+  void check_stuck_converter(const Device& dev) {
+    auto stale = model_.registers().value_or(SarRegisters{}).data[1];
+    model_.set_result(1, 0x0ABC);
+    model_.set_stuck(true);
+    model_.restart_tick_gap();
+    KernelLog log;
+    sar_ioctl_data d{1, -1};
+    auto t0 = std::chrono::steady_clock::now();
+    auto r = read_channel(dev, d);
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    model_.set_result(1, kResults[1]);
+    model_.set_stuck(false);
+    c_.expect(
+        r.ok() && static_cast<std::uint32_t>(d.value) == stale && ms >= 100 && log.take().empty(),
+        "sar: stuck converter times out after 100 ms with the old reading, silently",
+        "value " + std::to_string(d.value) + ", " + std::to_string(ms) + " ms");
+    auto gap = model_.max_tick_gap_us().value_or(-1);
+    c_.expect(gap >= 0 && gap < kMaxTickGapUs,
+              "sar: timer interrupts keep running during a stuck conversion",
+              "longest gap between ticks " + std::to_string(gap) + " us");
+  }
+
+  // Another module reads the converter through the exported functions. The
+  // client declares a proprietary licence: plain exports must do for it.
+  void check_exports() {
+    int err = load_module(kClient);
+    auto refs = read_number("/sys/module/sar_adc/refcnt");
+    if (!c_.expect(
+            err == 0 && refs == 1, "sar: proprietary module links against the exports",
+            std::string(std::strerror(err)) + ", refcnt " + std::to_string(refs.value_or(-1)))) {
+      unload_module("board_sar_client");
+      return;
     }
+    std::string channel = std::string(kClientParams) + "channel";
+    std::string reading = std::string(kClientParams) + "reading";
+    int set = write_text(channel, "3");
+    c_.expect(set == 0 && read_number(reading) == kResults[3],
+              "sar: qv_sar_get reads channel 3 for a module");
+    KernelLog log;
+    set = write_text(channel, "5");
+    c_.expect(set == 0 && read_number(reading) == 0 &&
+                  log.count("error channel,support SAR0,SAR1,SAR2,SAR3") == 1,
+              "sar: qv_sar_get of channel 5 gives 0 and an error line");
+    c_.equal(unload_module("board_sar_client"), 0, "sar: client of the exports unloads");
+  }
 
-    void check_read_ioctl(const Device& dev)
-    {
-        for (int n = 0; n < 4; ++n) {
-            auto before = model_.conversions();
-            sar_ioctl_data d {n, -1};
-            auto r = read_channel(dev, d);
-            auto regs = model_.registers().value_or(SarRegisters {});
-            c_.expect(r.ok() && d.channel == n && d.value == kResults[n] &&
-                          model_.conversions() == before + 1 && (regs.chan & (1u << n)),
-                      "sar: SAR_IOC_READ channel " + std::to_string(n),
-                      "rc " + std::to_string(r.rc) + ", value " + std::to_string(d.value));
-        }
-        sar_ioctl_data d {6, -1};
-        auto r = read_channel(dev, d);
-        c_.expect(r.ok() && d.channel == 6 && d.value == kResults[2],
-                  "sar: channel 6 reads channel 2 and comes back as 6");
-        c_.equal(text_of(read_text(dir_ + "channel")), std::string("2\n"),
-                 "sar: read ioctl selects the channel for sysfs");
-    }
-
-    void check_channel_attribute()
-    {
-        struct Case {
-            const char* written;
-            int error;           // errno of the write
-            const char* shown;   // channel afterwards
-            int read_channel;    // what value then converts
-        };
-        static const Case cases[] = {
-            {"1\n", 0, "1\n", 1},         {"3", 0, "3\n", 3},      {"abc", EINVAL, "3\n", 3},
-            {"-1", EINVAL, "3\n", 3},      {"7", EINVAL, "3\n", 3},
-            {"99999999999", EINVAL, "3\n", 3},
-        };
-        for (const auto& k : cases) {
-            std::string label = k.written;
-            if (!label.empty() && label.back() == '\n')
-                label.replace(label.size() - 1, 1, "\\n");
-            std::string name = "sar: channel \"" + label + "\"";
-            int err = write_text(dir_ + "channel", k.written);
-            auto shown = text_of(read_text(dir_ + "channel"));
-            auto value = text_of(read_text(dir_ + "value"));
-            c_.expect(err == k.error && shown == k.shown &&
-                          value == std::to_string(kResults[k.read_channel]) + "\n",
-                      name, "errno " + std::to_string(err) + ", shows " + shown + ", value " + value);
-        }
-    }
-
-    void check_bad_ioctls(const Device& dev)
-    {
-        struct Case {
-            unsigned long cmd;
-            bool kernel_pointer;
-            int error;
-            int logged;
-        };
-        static const Case cases[] = {
-            {0x6102, false, ENOTTY, 1},     {0x6103, false, ENOTTY, 0},
-            {0x6200, false, ENOTTY, 0},     {0x80086101, false, ENOTTY, 1},
-            {0x80086101, true, EFAULT, 0},  {SAR_IOC_READ, true, EFAULT, 0},
-        };
-        for (const auto& k : cases) {
-            KernelLog log;
-            sar_ioctl_data d {0, 0};
-            auto r = k.kernel_pointer ? dev.ioctl(k.cmd, 0xC0000000UL) : dev.ioctl(k.cmd, &d);
-            int logged = log.count(kUnknown);
-            char name[96];
-            std::snprintf(name, sizeof(name), "sar: ioctl 0x%lx%s fails with %s", k.cmd,
-                          k.kernel_pointer ? " on a kernel address" : "",
-                          k.error == ENOTTY ? "ENOTTY" : "EFAULT");
-            c_.expect(r.rc == -1 && r.error == k.error && logged == k.logged, name,
-                      "errno " + std::to_string(r.error) + ", logged " + std::to_string(logged));
-        }
-    }
-
-    void check_no_read_operation(const Device& dev)
-    {
-        Device other(kNode, O_RDWR);
-        char byte;
-        errno = 0;
-        // The node has no read operation: the kernel answers EINVAL.
-        int fd = ::open(kNode, O_RDONLY | O_CLOEXEC);
-        ssize_t n = fd >= 0 ? ::read(fd, &byte, 1) : -2;
-        int err = errno;
-        if (fd >= 0)
-            ::close(fd);
-        c_.expect(other.is_open() && dev.is_open() && n == -1 && err == EINVAL,
-                  "sar: several opens at once; no read operation");
-    }
-
-    // A converter that never finishes: the read gives up after about 100 ms
-    // and returns what the result register holds, with interrupts on all
-    // the while.
-    void check_stuck_converter(const Device& dev)
-    {
-        auto stale = model_.registers().value_or(SarRegisters {}).data[1];
-        model_.set_result(1, 0x0ABC);
-        model_.set_stuck(true);
-        model_.restart_tick_gap();
-        KernelLog log;
-        sar_ioctl_data d {1, -1};
-        auto t0 = std::chrono::steady_clock::now();
-        auto r = read_channel(dev, d);
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t0).count();
-        model_.set_result(1, kResults[1]);
-        model_.set_stuck(false);
-        c_.expect(r.ok() && static_cast<std::uint32_t>(d.value) == stale && ms >= 100 &&
-                      log.take().empty(),
-                  "sar: stuck converter times out after 100 ms with the old reading, silently",
-                  "value " + std::to_string(d.value) + ", " + std::to_string(ms) + " ms");
-        auto gap = model_.max_tick_gap_us().value_or(-1);
-        c_.expect(gap >= 0 && gap < kMaxTickGapUs, "sar: timer interrupts keep running during a stuck conversion",
-                  "longest gap between ticks " + std::to_string(gap) + " us");
-    }
-
-    // Another module reads the converter through the exported functions. The
-    // client declares a proprietary licence: plain exports must do for it.
-    void check_exports()
-    {
-        int err = load_module(kClient);
-        auto refs = read_number("/sys/module/sar_adc/refcnt");
-        if (!c_.expect(err == 0 && refs == 1, "sar: proprietary module links against the exports",
-                       std::string(std::strerror(err)) + ", refcnt " + std::to_string(refs.value_or(-1)))) {
-            unload_module("board_sar_client");
-            return;
-        }
-        std::string channel = std::string(kClientParams) + "channel";
-        std::string reading = std::string(kClientParams) + "reading";
-        int set = write_text(channel, "3");
-        c_.expect(set == 0 && read_number(reading) == kResults[3], "sar: qv_sar_get reads channel 3 for a module");
-        KernelLog log;
-        set = write_text(channel, "5");
-        c_.expect(set == 0 && read_number(reading) == 0 &&
-                      log.count("error channel,support SAR0,SAR1,SAR2,SAR3") == 1,
-                  "sar: qv_sar_get of channel 5 gives 0 and an error line");
-        c_.equal(unload_module("board_sar_client"), 0, "sar: client of the exports unloads");
-    }
-
-    Checks& c_;
-    SarModel model_;
-    std::string dir_;
+  Checks& c_;
+  SarModel model_;
+  std::string dir_;
 };
 
-} // namespace
+}  // namespace
 
-void run_sar_checks(Checks& c)
-{
-    SarChecks(c).run();
+void run_sar_checks(Checks& c) { SarChecks(c).run(); }
+
+void run_sar_rebind_checks(Checks& c) { SarChecks(c).run_rebind(); }
+
+void run_sar_export_checks(Checks& c) { SarChecks(c).run_exports(); }
+
+void run_sar_smoke(Checks& c) {
+  SarModel model;
+  model.set_result(3, 0x1234);
+  Device dev(kNode, O_RDONLY);
+  sar_ioctl_data d{3, -1};
+  bool ok = dev.is_open() && dev.ioctl(SAR_IOC_INIT, 0UL).ok() && read_channel(dev, d).ok();
+  c.expect(ok && d.value == 0x1234, "sar: init and read after reloading sar_adc");
 }
 
-void run_sar_rebind_checks(Checks& c)
-{
-    SarChecks(c).run_rebind();
-}
-
-void run_sar_export_checks(Checks& c)
-{
-    SarChecks(c).run_exports();
-}
-
-void run_sar_smoke(Checks& c)
-{
-    SarModel model;
-    model.set_result(3, 0x1234);
-    Device dev(kNode, O_RDONLY);
-    sar_ioctl_data d {3, -1};
-    bool ok = dev.is_open() && dev.ioctl(SAR_IOC_INIT, 0UL).ok() && read_channel(dev, d).ok();
-    c.expect(ok && d.value == 0x1234, "sar: init and read after reloading sar_adc");
-}
-
-} // namespace board
+}  // namespace board

@@ -14,4 +14,4 @@ void run_sar_rebind_checks(Checks& c);
 // One init and read, after the module was loaded again.
 void run_sar_smoke(Checks& c);
 
-} // namespace board
+}  // namespace board

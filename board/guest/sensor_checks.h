@@ -10,4 +10,4 @@ void run_sensor_checks(Checks& c);
 // Both pads registered again after the module was loaded again.
 void run_sensor_smoke(Checks& c);
 
-} // namespace board
+}  // namespace board

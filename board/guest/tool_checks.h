@@ -8,4 +8,4 @@ class Checks;
 
 void run_tool_checks(Checks& c);
 
-} // namespace board
+}  // namespace board
