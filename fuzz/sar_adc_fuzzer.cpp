@@ -44,7 +44,8 @@ std::optional<int> channel_written(const std::string& text) {
   size_t i = s.size() > 0 && s[0] == '+' ? 1 : 0;
   const size_t digits = i;
   unsigned long v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) v = std::min(v * 10 + unsigned(s[i] - '0'), 10ul);
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+    v = std::min(v * 10 + unsigned(s[i] - '0'), 10ul);
   if (i == digits || v > 3) return std::nullopt;
   if (i < s.size() && s[i] == '\n') ++i;
   if (i != s.size()) return std::nullopt;
