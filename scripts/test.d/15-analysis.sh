@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static analysis of the C++ (CGI, tools, tests, the kernel bench, the board's
-# guest program): clang-tidy with the checked-in .clang-tidy and cppcheck,
+# guest program): its format against the root .clang-format, clang-tidy with
+# the checked-in .clang-tidy and cppcheck,
 # both from the default preset's compile_commands.json (configured only,
 # nothing is built) and the guest program's own flags. Any finding fails the stage; suppressions sit beside the
 # code with their reason. The kernel C is checked by sparse and checkpatch in
@@ -21,6 +22,15 @@ guest_flags=(-std=c++17 -I"$top/include/uapi")
 echo "analysis: ${#files[@]} C++ files, ${#guest[@]} of the guest program"
 
 status=0
+# One style for all C++ (.clang-format); scripts/format.sh fixes what this finds.
+if bash scripts/format.sh --check 2>build/analysis-format.log; then
+  echo "analysis: clang-format clean"
+else
+  grep -E '(warning|error): ' build/analysis-format.log | sed "s|$top/||" | sort -u | head -n 40 >&2
+  echo "analysis: C++ not in the tree's style (run scripts/format.sh)" >&2
+  status=1
+fi
+
 log=build/analysis-clang-tidy.log
 tidy_ok=true
 printf '%s\n' "${files[@]}" \
