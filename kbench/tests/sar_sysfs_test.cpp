@@ -46,18 +46,13 @@ TEST_F(SarSysfsTest, ChannelTakesZeroToThree) {
 
 TEST_F(SarSysfsTest, ChannelRefusesAnythingElseAndKeepsTheChannel) {
   ASSERT_EQ(kb::sysfs::write(dev, "channel", "1"), 1);
-  // "\xa0" "2" is one text: the split ends the hex escape.
-  // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
   const std::string refused[] = {" 2",
                                  "\t2",
                                  "\n",
                                  "\v",
                                  "\r2",
-                                 "\xa0"
-                                 "2",
-                                 std::string("\0"
-                                             "2",
-                                             2),
+                                 std::string{'\xa0', '2'},
+                                 std::string{'\0', '2'},
                                  "abc",
                                  "-1",
                                  "4",
