@@ -1,7 +1,7 @@
 #include "socket.h"
 
 #include "test/capture.h"
-#include "test/visca_test_server.h"
+#include "test/visca_peer.h"
 
 #include <algorithm>
 #include <array>
@@ -85,7 +85,7 @@ TEST(UnpackCmd, StopsAtEndOfReceivedData) {
 }
 
 // In-process exchanges; the port is set directly so no port file is read.
-std::string exchanged(visca_test_server &server, const char *text) {
+std::string exchanged(const visca_peer &server, const char *text) {
   s_wSerPort = server.port();
   output_capture out;
   udp_socket(text);
@@ -94,14 +94,13 @@ std::string exchanged(visca_test_server &server, const char *text) {
 }
 
 TEST(UdpSocket, InquiryAwaitsOneReplyAndCommandTwo) {
-  visca_test_server server(visca_test_server::mode::normal);
+  const visca_peer server(visca::fault::none);
   ASSERT_TRUE(server.ok());
-  server.start();
-  EXPECT_EQ(exchanged(server, "81090612"), "90\n50\n2\n\n");
+  // The head at rest: pan and tilt 0.
+  EXPECT_EQ(exchanged(server, "81090612"), "90\n50\n0\n0\n0\n0\n0\n0\n0\n0\n\n");
   EXPECT_EQ(exchanged(server, "8101040700"), "90\n41\n\n90\n51\n\n");
-  server.stop();
-  const std::vector<visca_test_server::datagram> expected = {{0x81, 0x09, 0x06, 0x12, 0xFF},
-                                                             {0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}};
+  const std::vector<visca::bytes> expected = {{0x81, 0x09, 0x06, 0x12, 0xFF},
+                                              {0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}};
   EXPECT_EQ(server.received(), expected);
 }
 

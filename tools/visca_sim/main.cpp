@@ -25,7 +25,8 @@ int usage() {
       "  --port N         UDP port on 127.0.0.1 (default 1259, 0 picks a free one)\n"
       "  --port-file PATH write the port there as two bytes, low byte first\n"
       "                   (the gateway reads /tmp/viscaport.txt)\n"
-      "  --mode MODE      normal, silent, ack-only or error (default normal)\n"
+      "  --mode MODE      normal, silent, ack-only, error, empty, unterminated or\n"
+      "                   lenient (default normal)\n"
       "  --delay MS       send every reply MS milliseconds late\n"
       "  --quiet          do not log each packet\n");
   return 2;
@@ -78,7 +79,8 @@ int main(int argc, char **argv) {
         const auto mode = visca::parse_fault(optarg);
         if (!mode)
           return usage(std::string("unknown mode '") + optarg +
-                       "': expected normal, silent, ack-only or error");
+                       "': expected normal, silent, ack-only, error, empty, "
+                       "unterminated or lenient");
         options.mode = *mode;
         break;
       }

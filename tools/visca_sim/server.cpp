@@ -24,14 +24,16 @@ std::string peer(const sockaddr_in &a) {
 std::string replies_text(const std::vector<bytes> &replies) {
   if (replies.empty()) return "no reply";
   std::string text;
-  for (const bytes &r : replies) text += (text.empty() ? "" : ", ") + hex(r);
+  for (const bytes &r : replies)
+    text += (text.empty() ? "" : ", ") + (r.empty() ? std::string("empty datagram") : hex(r));
   return text;
 }
 
 }  // namespace
 
 std::optional<fault> parse_fault(std::string_view name) {
-  for (fault f : {fault::none, fault::silent, fault::ack_only, fault::error})
+  for (fault f : {fault::none, fault::silent, fault::ack_only, fault::error, fault::empty,
+                  fault::unterminated, fault::lenient})
     if (name == fault_name(f)) return f;
   return std::nullopt;
 }
@@ -46,6 +48,12 @@ const char *fault_name(fault f) {
       return "ack-only";
     case fault::error:
       return "error";
+    case fault::empty:
+      return "empty";
+    case fault::unterminated:
+      return "unterminated";
+    case fault::lenient:
+      return "lenient";
   }
   return "?";
 }
@@ -84,12 +92,21 @@ server::~server() {
 
 std::vector<bytes> server::handle(const bytes &packet) {
   const message m = parse(packet);
-  const bool acts = options_.mode == fault::none || options_.mode == fault::ack_only;
+  const fault mode = options_.mode;
+  const bool acts = mode == fault::none || mode == fault::ack_only || mode == fault::lenient;
+  const bool understood =
+      !std::holds_alternative<malformed>(m) && !std::holds_alternative<unknown>(m);
+  const bool command = packet.size() >= 2 && packet[1] == 0x01 && packet.back() == kTerminator;
   std::vector<bytes> replies;
 
-  if (options_.mode == fault::silent) {
-  } else if (options_.mode == fault::error || std::holds_alternative<malformed>(m) ||
-             std::holds_alternative<unknown>(m)) {
+  if (mode == fault::silent) {
+  } else if (mode == fault::empty) {
+    replies.emplace_back();
+  } else if (mode == fault::unterminated) {
+    bytes junk(100);
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(0x10 + i);
+    replies.push_back(junk);
+  } else if (mode == fault::error || (!understood && !(mode == fault::lenient && command))) {
     replies.push_back(syntax_error());
   } else if (std::holds_alternative<pan_tilt_position_inquiry>(m)) {
     const head_state s = head_.state(clock_());
@@ -98,7 +115,7 @@ std::vector<bytes> server::handle(const bytes &packet) {
     replies.push_back(zoom_position_reply(head_.state(clock_()).zoom));
   } else {
     replies.push_back(ack());
-    if (options_.mode != fault::ack_only) replies.push_back(completion());
+    if (mode != fault::ack_only) replies.push_back(completion());
   }
 
   if (acts) {
@@ -145,6 +162,7 @@ bool server::poll_once(int max_wait_ms) {
         recvfrom(fd_, buf, sizeof(buf), 0, reinterpret_cast<sockaddr *>(&from), &from_len);
     if (n >= 0) {
       const bytes packet(buf, buf + n);
+      if (on_packet_) on_packet_(packet);
       const std::vector<bytes> replies = handle(packet);
       const micros due = clock_() + static_cast<micros>(options_.delay_ms) * 1000;
       for (const bytes &r : replies) pending_.push_back({due, from, r});

@@ -17,10 +17,13 @@
 namespace visca {
 
 enum class fault {
-  none,      // ack + completion for a command, one reply for an inquiry
-  silent,    // never answers, does not act
-  ack_only,  // acts on commands but sends only the acknowledgement
-  error,     // answers everything with a syntax error, does not act
+  none,          // ack + completion for a command, one reply for an inquiry
+  silent,        // never answers, does not act
+  ack_only,      // acts on commands but sends only the acknowledgement
+  error,         // answers everything with a syntax error, does not act
+  empty,         // answers everything with one empty datagram, does not act
+  unterminated,  // answers everything with 100 bytes and no terminator, does not act
+  lenient,       // also acknowledges and completes commands it does not understand
 };
 std::optional<fault> parse_fault(std::string_view name);
 const char *fault_name(fault f);
@@ -35,6 +38,7 @@ class server {
  public:
   using log_fn = std::function<void(const std::string &line)>;
   using clock_fn = std::function<micros()>;
+  using packet_fn = std::function<void(const bytes &packet)>;
 
   // Binds 127.0.0.1:options.port. Check ok() afterwards; error() says why not.
   server(const server_options &options, log_fn log, clock_fn clock = monotonic_micros);
@@ -50,6 +54,8 @@ class server {
   // replies whose time has come. Returns false on a socket error.
   bool poll_once(int max_wait_ms);
   head_state state() { return head_.state(clock_()); }
+  // Called with every datagram received, before its replies leave.
+  void on_packet(packet_fn f) { on_packet_ = std::move(f); }
 
   // What this server answers to `packet` (before any delay); acts on the
   // head when the mode lets it.
@@ -69,6 +75,7 @@ class server {
   server_options options_;
   log_fn log_;
   clock_fn clock_;
+  packet_fn on_packet_;
   head_model head_;
   int fd_ = -1;
   std::uint16_t port_ = 0;

@@ -95,25 +95,39 @@ TEST(Server, AnswersEachKindOfPacketAtTheSendersAddress) {
 }
 
 TEST(Server, FaultModes) {
+  bytes junk;
+  for (std::uint8_t b = 0x10; b < 0x10 + 100; ++b) junk.push_back(b);
   struct {
     fault mode;
     std::vector<bytes> command_replies;
     std::vector<bytes> inquiry_replies;
+    std::vector<bytes> malformed_replies;
     bool acts;
   } const cases[] = {
-      {fault::silent, {}, {}, false},
-      {fault::ack_only, {ack()}, {pan_tilt_position_reply(0x17 * 100, 0)}, true},
-      {fault::error, {syntax_error()}, {syntax_error()}, false},
+      {fault::silent, {}, {}, {}, false},
+      {fault::ack_only, {ack()}, {pan_tilt_position_reply(0x17 * 100, 0)}, {syntax_error()}, true},
+      {fault::error, {syntax_error()}, {syntax_error()}, {syntax_error()}, false},
+      {fault::empty, {{}}, {{}}, {{}}, false},
+      {fault::unterminated, {junk}, {junk}, {junk}, false},
+      {fault::lenient,
+       {ack(), completion()},
+       {pan_tilt_position_reply(0x17 * 100, 0)},
+       {ack(), completion()},
+       true},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(fault_name(c.mode));
     fixture f(c.mode);
     ASSERT_TRUE(f.srv.ok());
+    std::vector<bytes> received;
+    f.srv.on_packet([&received](const bytes &p) { received.push_back(p); });
     client cl;
     EXPECT_EQ(f.exchange(cl, kPan), c.command_replies);
     f.now += 1000000;
     EXPECT_EQ(f.exchange(cl, kPanTiltInquiry), c.inquiry_replies);
+    EXPECT_EQ(f.exchange(cl, kBad), c.malformed_replies);
     EXPECT_EQ(f.srv.state().pan, c.acts ? 0x17 * 100 : 0);
+    EXPECT_EQ(received, (std::vector<bytes>{kPan, kPanTiltInquiry, kBad}));
   }
 }
 
@@ -141,7 +155,8 @@ TEST(Server, DelayedRepliesKeepTheirOrderAndDoNotHoldUpOthers) {
 }
 
 TEST(Server, ParseFaultNames) {
-  for (fault m : {fault::none, fault::silent, fault::ack_only, fault::error})
+  for (fault m : {fault::none, fault::silent, fault::ack_only, fault::error, fault::empty,
+                  fault::unterminated, fault::lenient})
     EXPECT_EQ(parse_fault(fault_name(m)), m);
   EXPECT_EQ(parse_fault("loud"), std::nullopt);
 }
