@@ -79,7 +79,16 @@ ENV
 # The Linux 4.9 debug kernel and its module build tree (not from apt: built
 # once from the 4.9.337 release, see the package's BUILD.md), unpacked when
 # the package is at hand; KDIR_49 stays empty otherwise.
-KPKG_49=${KPKG_49:-$(cd "$(dirname "$0")/../../.." && pwd)/shared/kernel}
+# It sits beside the checkout (../shared/kernel); a clone made from a local
+# checkout also finds it beside that one.
+if [ -z "${KPKG_49:-}" ]; then
+  checkout=$(cd "$(dirname "$0")/../.." && pwd)
+  KPKG_49=$checkout/../shared/kernel
+  origin=$(git -C "$checkout" config --get remote.origin.url 2>/dev/null || true)
+  if [ ! -d "$KPKG_49" ] && [ -d "$origin" ]; then
+    KPKG_49=$origin/../shared/kernel
+  fi
+fi
 KVER_49=4.9.337-dbg
 KDIR_49=
 KIMAGE_49=
