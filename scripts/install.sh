@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Installs everything a board needs into a staging root, the way a firmware
+# build lays out the board's root file system:
+#
+#   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
+#                      [--strip-modules] ROOTFS
+#
+#   ROOTFS               the staging root (DESTDIR); ROOTFS=... or DESTDIR=...
+#                        in the environment do as well
+#   --kernel 6.1|4.9     the board kernels of scripts/kernel/prepare.sh
+#                        (Debian's armmp, default; the 4.9.337 debug kernel)
+#   --kdir DIR           another kernel build tree (CROSS_COMPILE, default
+#                        arm-linux-gnueabihf-, names the toolchain)
+#   --against-standins   the kernel lacks qvsys and the sensor framework:
+#                        link the drivers against the stand-ins of platform/.
+#                        The stand-ins themselves are not installed.
+#   --strip-modules      strip debug information from the modules
+#                        (INSTALL_MOD_STRIP=1)
+#
+# Steps, each the command a firmware build would run itself:
+#   1. the modules, built in a private copy of the sources, into
+#      lib/modules/<release>/extra, then depmod -b ROOTFS <release>;
+#   2. ptz_cgi (CMake component "gateway", stripped: /usr/lib/ptz-gateway,
+#      its speed memory in /var/lib/ptz-gateway, the lighttpd snippet) and
+#      the device tools (component "tools", stripped: /usr/sbin);
+#   3. etc/modules-load.d/ptzcam.conf, etc/modprobe.d/ptzcam.conf,
+#      etc/udev/rules.d/60-ptzcam.rules, and the device line of
+#      etc/mdev.conf.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() { sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
+kernel=6.1
+kdir=
+standins=
+strip=
+rootfs=${ROOTFS:-${DESTDIR:-}}
+while [ $# -gt 0 ]; do
+  case $1 in
+    --kernel) kernel=${2:-}; shift 2 ;;
+    --kdir) kdir=${2:-}; shift 2 ;;
+    --against-standins) standins=1; shift ;;
+    --strip-modules) strip=1; shift ;;
+    -*) usage ;;
+    *) rootfs=$1; shift ;;
+  esac
+done
+[ -n "$rootfs" ] || usage
+mkdir -p "$rootfs"
+rootfs=$(cd "$rootfs" && pwd)
+log() { echo "install: $*"; }
+
+cross=${CROSS_COMPILE:-arm-linux-gnueabihf-}
+if [ -z "$kdir" ]; then
+  bash "$top/scripts/kernel/prepare.sh"
+  # shellcheck source=/dev/null
+  . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+  case $kernel in
+    6.1) kdir=$KDIR_ARM ;;
+    4.9) kdir=${KDIR_49:-} ;;
+    *) usage ;;
+  esac
+  [ -n "$kdir" ] || { echo "install: no tree for kernel $kernel" >&2; exit 1; }
+fi
+# The release the kernel reports (Debian's kernel.release file holds the
+# upstream version instead).
+release=$(sed -n 's/^#define UTS_RELEASE "\(.*\)"$/\1/p' "$kdir/include/generated/utsrelease.h")
+[ -n "$release" ] || { echo "install: $kdir names no kernel release" >&2; exit 1; }
+
+# 1. Modules. The copy keeps the sources' times, so a second install of the
+# same release rebuilds only what changed, and the checkout stays clean.
+tree=$top/build/install/$release
+mkdir -p "$tree"
+tar -C "$top" -c --exclude='*.o' --exclude='*.ko' --exclude='.*.cmd' --exclude='*.mod*' \
+  --exclude=Module.symvers --exclude=modules.order drivers platform include | tar -C "$tree" -x
+kmake=(make -C "$tree/drivers" KDIR="$kdir" ARCH=arm CROSS_COMPILE="$cross")
+log "building the modules for $release"
+"${kmake[@]}" ${standins:+STANDINS=1} -j2 modules >"$tree/kbuild.log" 2>&1 ||
+  { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
+# Unsigned: a kernel that signs at install needs a key this build lacks.
+"${kmake[@]}" INSTALL_MOD_PATH="$rootfs" ${strip:+INSTALL_MOD_STRIP=1} CONFIG_MODULE_SIG_ALL= \
+  modules_install >>"$tree/kbuild.log" 2>&1 || { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
+# A staging root without the kernel's own modules lacks the kernel's lists:
+# depmod's notes about them say nothing about ours.
+depmod -b "$rootfs" "$release" 2>&1 | grep -v 'could not open modules\.\(order\|builtin\)' >&2 || true
+log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '%f ' | sort)"
+
+# 2. User space, cross-built with the armv7 preset.
+log "building ptz_cgi and the device tools"
+cmake --preset armv7 -DCMAKE_INSTALL_PREFIX=/usr -S "$top" >/dev/null
+cmake --build "$top/build/armv7" -j2 --target ptz_cgi rjgt102-reg sar-adc >/dev/null
+for component in gateway tools; do
+  DESTDIR=$rootfs cmake --install "$top/build/armv7" --prefix /usr --component "$component" \
+    --strip >/dev/null
+done
+
+# 3. Configuration.
+dist=$top/dist
+install -D -m 0644 "$dist/modules-load.d/ptzcam.conf" "$rootfs/etc/modules-load.d/ptzcam.conf"
+install -D -m 0644 "$dist/modprobe.d/ptzcam.conf" "$rootfs/etc/modprobe.d/ptzcam.conf"
+install -D -m 0644 "$dist/udev/60-ptzcam.rules" "$rootfs/etc/udev/rules.d/60-ptzcam.rules"
+# mdev has one configuration file: add our line once, keep the rest.
+line=$(grep -v '^#' "$dist/mdev.conf")
+mkdir -p "$rootfs/etc"
+touch "$rootfs/etc/mdev.conf"
+grep -qxF "$line" "$rootfs/etc/mdev.conf" || cat "$dist/mdev.conf" >>"$rootfs/etc/mdev.conf"
+log "installed for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"
