@@ -82,7 +82,8 @@ log "building the modules for $release"
   modules_install >>"$tree/kbuild.log" 2>&1 || { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
 # A staging root without the kernel's own modules lacks the kernel's lists:
 # depmod's notes about them say nothing about ours.
-depmod -b "$rootfs" "$release" 2>&1 | grep -v 'could not open modules\.\(order\|builtin\)' >&2 || true
+depmod -b "$rootfs" "$release" 2>"$tree/depmod.log" || { cat "$tree/depmod.log" >&2; exit 1; }
+grep -v 'could not open modules\.\(order\|builtin\)' "$tree/depmod.log" >&2 || true
 log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '%f ' | sort)"
 
 # 2. User space, cross-built with the armv7 preset.
