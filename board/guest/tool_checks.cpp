@@ -18,8 +18,9 @@
 namespace board {
 namespace {
 
-constexpr const char* kRegTool = "/bin/rjgt102-reg";
-constexpr const char* kAdcTool = "/bin/sar-adc";
+// Found on PATH: /bin on the test board, /usr/sbin where installed.
+constexpr const char* kRegTool = "rjgt102-reg";
+constexpr const char* kAdcTool = "sar-adc";
 
 struct Run {
   int status = -1;  // exit status, or -1 when the program did not exit normally
@@ -45,7 +46,7 @@ Run run(const char* program, const std::vector<std::string>& args) {
     std::vector<char*> argv{const_cast<char*>(program)};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    ::execv(program, argv.data());
+    ::execvp(program, argv.data());
     ::_exit(127);
   }
   ::close(out[1]);

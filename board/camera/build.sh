@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Builds the virtual camera for one kernel: the staging root that
+# scripts/install.sh makes for a board, plus what the board itself brings
+# (busybox, Debian's armhf lighttpd and its libraries, the VISCA head
+# simulator as the camera's VISCA server, the platform stand-ins, the test
+# models and the test hook camera_ctl), packed as the initramfs it boots.
+#
+#   board/camera/build.sh [--kernel 6.1|4.9] [--overlay DIR]
+#     --overlay DIR   files copied over the root last (a benchmark's programs)
+#
+# Leaves build/board/KERNEL/{stage,camera-root,camera.cpio.gz}.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+board=$(cd "$here/.." && pwd)
+top=$(cd "$board/.." && pwd)
+
+kernel=6.1
+overlay=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --kernel) kernel=${2:-}; shift 2 ;;
+    --overlay) overlay=$(cd "${2:?}" && pwd); shift 2 ;;
+    *) echo "usage: $0 [--kernel 6.1|4.9] [--overlay DIR]" >&2; exit 2 ;;
+  esac
+done
+
+# The test board's build makes the stand-ins, the test models, the guest
+# test program and the device tree for this kernel.
+bash "$board/build.sh" --kernel "$kernel" >&2
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+# shellcheck source=board/kernels.sh
+. "$board/kernels.sh"
+board_kernel "$kernel"
+common=${BOARD_OUT:-$top/build/board}
+out=$common/$kernel
+kmod=$out/kmod
+
+# 1. The board's staging root, from the project's install rules alone.
+stage=$out/stage
+rm -rf "$stage"
+bash "$top/scripts/install.sh" --kernel "$kernel" --against-standins --strip-modules "$stage" >&2
+release=$(basename "$(find "$stage/lib/modules" -mindepth 1 -maxdepth 1 -type d)")
+
+# 2. Debian's armhf lighttpd and what it links, downloaded and unpacked,
+# never installed on the host.
+userland=$KCACHE/userland-armhf
+packages="lighttpd:armhf libc6:armhf libcrypt1:armhf libnettle8:armhf libpcre2-8-0:armhf
+  libxxhash0:armhf"
+if [ "$(cat "$userland/packages" 2>/dev/null)" != "$packages" ]; then
+  echo "camera: downloading the armhf lighttpd and its libraries" >&2
+  rm -rf "$userland"
+  mkdir -p "$userland/debs"
+  # shellcheck disable=SC2086 # one word per package
+  (cd "$userland/debs" && apt-get download -qq $packages 2>/dev/null) ||
+    { apt-get update -qq && (cd "$userland/debs" && apt-get download -qq $packages); }
+  for deb in "$userland"/debs/*.deb; do dpkg -x "$deb" "$userland/root"; done
+  echo "$packages" >"$userland/packages"
+fi
+
+# 3. The camera's root: the staging root, then the board's own parts.
+root=$out/camera-root
+rm -rf "$root"
+cp -a "$stage" "$root"
+mkdir -p "$root"/{bin,sbin,dev,proc,sys,run,tmp,root,etc/board,var/www/html,usr/bin,usr/libexec/camera}
+cp "$BUSYBOX_ARM" "$root/bin/busybox"
+for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
+  [ "$applet" = busybox ] || ln -s busybox "$root/bin/$applet"
+done
+# lighttpd, its modules and the C library; no documentation, locales or
+# character-set converters.
+(cd "$userland/root" && tar -c --exclude='*/gconv' --exclude=lib/systemd \
+  lib usr/lib usr/sbin/lighttpd) | tar -C "$root" -x
+install -m 0644 "$here/lighttpd.conf" "$root/etc/lighttpd/lighttpd.conf"
+install -m 0644 "$here/camera-ctl.conf" "$root/etc/lighttpd/conf-enabled/90-camera-ctl.conf"
+install -m 0755 "$here/init" "$root/init"
+printf '%s\n' 'root:x:0:0:root:/root:/bin/sh' 'www-data:x:33:33:www-data:/var/www:/bin/false' \
+  >"$root/etc/passwd"
+printf '%s\n' 'root:x:0:' 'www-data:x:33:' 'ptzcam:x:990:' >"$root/etc/group"
+# mdev gives a node no line matches root:root 0660: the board's own lines
+# come first, the installed line after them.
+cat "$here/mdev.conf" "$stage/etc/mdev.conf" >"$root/etc/mdev.conf"
+
+# Programs: the VISCA head simulator, the test hook, the guest test program.
+bins=$out/../camera-bin
+mkdir -p "$bins"
+cxx=(arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static -s)
+up_to_date() { [ -e "$1" ] && [ -z "$(find "${@:2}" -newer "$1" -print -quit)" ]; }
+if ! up_to_date "$bins/visca_sim" "$top/tools/visca_sim"; then
+  "${cxx[@]}" -o "$bins/visca_sim" $(ls "$top"/tools/visca_sim/*.cpp | grep -v _test.cpp)
+fi
+if ! up_to_date "$bins/camera_ctl" "$here/camera_ctl.cpp"; then
+  "${cxx[@]}" -o "$bins/camera_ctl" "$here/camera_ctl.cpp"
+fi
+install -m 0755 "$bins/visca_sim" "$root/usr/bin/visca_sim"
+install -m 0755 "$bins/camera_ctl" "$root/usr/libexec/camera/camera_ctl"
+ln -s ../libexec/camera/camera_ctl "$root/usr/bin/camera_ctl"
+install -m 0755 "$common/board_check" "$root/usr/bin/board_check"
+cp "$top"/kbench/tests/data/mn34229_init_*.txt "$root/etc/board/"
+
+# Modules the board kernel lacks (the platform stand-ins) and the test
+# models, loaded before the drivers; Debian's kernel has its network as
+# modules.
+extra=$root/lib/modules/$release/extra/board
+mkdir -p "$extra"
+conf=$root/etc/modules-load.d/10-board.conf
+echo "# The virtual board: its network, and the test models behind the drivers" >"$conf"
+if [ "$kernel" = 6.1 ]; then
+  kroot=$(dirname "$(dirname "$KIMAGE_ARM")")/lib/modules/$release
+  for ko in drivers/virtio/virtio_mmio.ko net/core/failover.ko drivers/net/net_failover.ko \
+      drivers/net/virtio_net.ko; do
+    install -D -m 0644 "$kroot/kernel/$ko" "$root/lib/modules/$release/kernel/$ko"
+  done
+  cp "$kroot"/modules.{order,builtin,builtin.modinfo} "$root/lib/modules/$release/"
+  printf '%s\n' virtio_mmio virtio_net >>"$conf"
+fi
+for name in qvsys sensor_framework board_i2c_slave board_sar_model; do
+  install -m 0644 "$kmod/$name/$name.ko" "$extra/"
+done
+printf '%s\n' board_i2c_slave board_sar_model >>"$conf"
+printf '%s\n' '# The virtual board has sensors on pads 0 and 1.' 'options mn34229drv chmap=3' \
+  >"$root/etc/modprobe.d/board.conf"
+depmod -b "$root" "$release" 2>/dev/null
+
+[ -z "$overlay" ] || cp -a "$overlay/." "$root/"
+
+(cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) |
+  gzip -1 >"$out/camera.cpio.gz"
+echo "camera: $kernel root $(du -sh "$root" | cut -f1) (staging root $(du -sh "$stage" | cut -f1))," \
+  "initramfs $(du -h "$out/camera.cpio.gz" | cut -f1)" >&2
