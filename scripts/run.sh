@@ -4,19 +4,27 @@
 # URL with example requests. Ctrl-C stops both and puts /tmp/viscaport.txt
 # back as it was.
 #
-#   usage: scripts/run.sh [--port N] [--once] [--timeout SECONDS] [-- visca_sim options]
+#   usage: scripts/run.sh [--board [--kernel 6.1|4.9]] [--port N] [--once] [--timeout SECONDS]
+#                         [-- visca_sim options]
+#     --board        serve from the virtual ARMv7 camera instead: the board's
+#                    root as the install rules make it, booted under QEMU,
+#                    its port 80 forwarded from 127.0.0.1:N; Ctrl-C powers
+#                    it off (--kernel: Debian's 6.1 armmp, default, or the
+#                    4.9 debug kernel)
 #     --port N       HTTP port on 127.0.0.1 (default 8080)
 #     --once         send the example requests, show the answers, and stop
 #     --timeout S    stop by itself after S seconds
 #   Options after -- go to the simulator, e.g. -- --mode silent or --delay 500.
 #   PTZ_CGI_BIN and VISCA_SIM_BIN, when both set, name built programs to
-#   serve instead of building them.
+#   serve on the host instead of building them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 port=8080
 once=
+board=
+kernel=6.1
 timeout=
 sim_args=()
 usage() { sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
@@ -25,11 +33,96 @@ while [ $# -gt 0 ]; do
     --port|--timeout) [[ ${2:-} =~ ^[0-9]+$ ]] || usage ;;&
     --port) port=$2; shift 2 ;;
     --once) once=1; shift ;;
+    --board) board=1; shift ;;
+    --kernel) [[ ${2:-} =~ ^(6\.1|4\.9)$ ]] || usage; kernel=$2; shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
     --) shift; sim_args=("$@"); break ;;
     *) usage ;;
   esac
 done
+
+url=http://127.0.0.1:$port/cgi-bin/ptz_cgi
+examples=(
+  'cmd=%23PTS9950&res=1'   # pan right at speed 17
+  'cmd=%23PTS5050&res=1'   # stop, repeating the stored speeds
+  'cmd=%23Z75&res=1'       # zoom tele
+  'cmd=%23Z50&res=1'       # zoom stop
+  'cmd=%23APC80008000&res=1' # home
+  'cmd=%23APC&res=1'       # pan/tilt position query
+  'cmd=%23GZ&res=1'        # zoom position query
+)
+
+# Prints the URL and the example requests.
+announce() {
+  echo
+  echo "The PTZ gateway is served at $url"
+  echo "$1"
+  echo "Try:"
+  local q
+  for q in "${examples[@]}"; do
+    echo "  curl '$url?$q'"
+  done
+  echo
+}
+
+# Sends the example requests and shows the answers.
+send_examples() {
+  local q
+  for q in "${examples[@]}"; do
+    echo "--- GET ?$q"
+    curl -sS --max-time 10 "$url?$q" | sed -n l
+    sleep 0.2
+  done
+}
+
+if [ -n "$board" ]; then
+  bash scripts/setup.sh
+  bash board/camera/build.sh --kernel "$kernel"
+  # shellcheck source=board/camera/boot.sh
+  . board/camera/boot.sh
+  log=$top/build/board/$kernel/camera-console.log
+  # Runs to the end on every way out: the guest is powered off, not killed.
+  board_cleanup() {
+    local rc=$?
+    trap - INT TERM EXIT
+    set +e
+    [ -z "${tailer:-}" ] || kill "$tailer" 2>/dev/null
+    if [ -n "$camera_qemu_pid" ]; then
+      echo "run: powering the camera off"
+      camera_poweroff 60 || rc=1
+    fi
+    exit "$rc"
+  }
+  trap board_cleanup EXIT
+  trap 'echo; echo "stopping"; exit 0' INT TERM
+  echo "run: booting the $kernel camera (console: $log)"
+  camera_boot "$kernel" "$port" "$log"
+  started=$SECONDS
+  camera_wait_ready 240
+  ready=$(grep -a '^camera: ready: ' "$log" | tr -d '\r' | sed 's/^camera: ready: //')
+  if [ ${#sim_args[@]} -gt 0 ]; then
+    ctl_args=$(IFS=+; echo "${sim_args[*]}")
+    curl -sS --max-time 20 "http://127.0.0.1:$port/board/ctl?sim+$ctl_args"
+  fi
+  announce "from the ARMv7 guest ($ready; first answer $((SECONDS - started)) s after boot)"
+  if [ -n "$once" ]; then
+    send_examples
+    echo "--- speed memory: $(curl -sS "http://127.0.0.1:$port/board/ctl?memory")"
+    echo "--- the simulator's packet log in the guest:"
+    curl -sS "http://127.0.0.1:$port/board/ctl?log"
+    exit 0
+  fi
+  echo "The simulator's packet log in the guest follows. Ctrl-C powers the camera off."
+  tail -n +1 -f "$log" | sed -n '/^camera: ready/,$ { /^camera: ready/d; p }' &
+  tailer=$!
+  deadline=$(( ${timeout:-0} > 0 ? SECONDS + timeout : 0 ))
+  while camera_running; do
+    [ "$deadline" -eq 0 ] || [ "$SECONDS" -lt "$deadline" ] || exit 0
+    sleep 0.5
+  done
+  echo "run: the camera stopped unexpectedly" >&2
+  exit 1
+fi
 
 cgi=${PTZ_CGI_BIN:-}
 SERVE_SIM=${VISCA_SIM_BIN:-}
@@ -60,33 +153,9 @@ serve_prepare "$work" "$cgi"
 serve_start_sim "$work" /tmp/viscaport.txt "${sim_args[@]}"
 serve_start_lighttpd "$work" "$port"
 
-url=http://127.0.0.1:$port/cgi-bin/ptz_cgi
-examples=(
-  'cmd=%23PTS9950&res=1'   # pan right at speed 17
-  'cmd=%23PTS5050&res=1'   # stop, repeating the stored speeds
-  'cmd=%23Z75&res=1'       # zoom tele
-  'cmd=%23Z50&res=1'       # zoom stop
-  'cmd=%23APC80008000&res=1' # home
-  'cmd=%23APC&res=1'       # pan/tilt position query
-  'cmd=%23GZ&res=1'        # zoom position query
-)
-cat <<EOT
-
-The PTZ gateway is served at $url
-(working directory $work/gateway; speed memory in its cgi-bin/vv_ww.config)
-Try:
-EOT
-for q in "${examples[@]}"; do
-  echo "  curl '$url?$q'"
-done
-echo
-
+announce "(working directory $work/gateway; speed memory in its cgi-bin/vv_ww.config)"
 if [ -n "$once" ]; then
-  for q in "${examples[@]}"; do
-    echo "--- GET ?$q"
-    curl -sS --max-time 10 "$url?$q" | sed -n l
-    sleep 0.2
-  done
+  send_examples
   echo "--- speed memory: $(cat "$work/gateway/cgi-bin/vv_ww.config")"
   exit 0
 fi
