@@ -1,8 +1,12 @@
-// The gateway as the camera serves it: ptz_cgi under lighttpd on 127.0.0.1,
-// the VISCA head simulator behind it, curl as the controller. The tests
-// share /tmp/viscaport.txt, the lock file and "sem_cgi" with the other
+// The gateway as the camera serves it: ptz_cgi under lighttpd, the VISCA
+// head simulator behind it, curl as the controller.
+//
+// By default both run on this host, on 127.0.0.1. The tests share
+// /tmp/viscaport.txt, the lock file and "sem_cgi" with the other
 // process-level tests: CTest runs them one at a time, and each puts back
-// what it found.
+// what it found. With PTZ_BOARD_PORT set, the same tests drive the virtual
+// ARMv7 camera (board/camera) through that forwarded port, and reach its
+// simulator and speed memory through the camera's test hook /board/ctl.
 #include "child.h"
 
 #include <arpa/inet.h>
@@ -141,31 +145,43 @@ std::set<std::string> run_folders() {
   return found;
 }
 
-class Served : public ::testing::Test {
- protected:
-  void SetUp() override {
+// What the tests need of wherever the gateway runs.
+class gateway {
+ public:
+  virtual ~gateway() = default;
+  virtual std::uint16_t port() const = 0;
+  // A fresh simulator (head at home, empty log) with these options.
+  virtual void restart_sim(const std::vector<std::string> &options) = 0;
+  // The packets the simulator logged, as hex text, in order.
+  virtual std::string sim_log() const = 0;
+  // Sends a VISCA inquiry to the simulator and returns its one reply.
+  virtual std::vector<std::uint8_t> inquire(const std::vector<std::uint8_t> &packet) const = 0;
+  virtual std::string speed_memory() const = 0;
+  virtual bool on_board() const { return false; }
+};
+
+// lighttpd and the simulator on this host, in a folder of the test's own.
+class host_gateway : public gateway {
+ public:
+  explicit host_gateway(const std::string &dir) : dir_(dir) {
     sem_existed_ = fs::exists(kSemFile);
     lock_existed_ = fs::exists(kSemLock);
-    char tmpl[] = "/tmp/ptz_served_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
     fs::create_directories(dir_ + "/htdocs");
     fs::create_directories(dir_ + "/gateway/cgi-bin");
     fs::copy_file(PTZ_CGI_PATH, dir_ + "/gateway/ptz_cgi");
-    start_sim({});
-    start_lighttpd();
   }
-
-  void TearDown() override {
+  ~host_gateway() override {
     lighttpd_.reset();
     sim_.reset();
     if (!sem_existed_) sem_unlink("sem_cgi");
     if (!lock_existed_) unlink(kSemLock.c_str());
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
 
-  void start_sim(std::vector<std::string> options) {
+  std::uint16_t port() const override { return port_; }
+  std::uint16_t sim_port() const { return sim_port_; }
+  const child &sim() const { return *sim_; }
+
+  void restart_sim(const std::vector<std::string> &options) override {
     sim_.reset();
     unlink(kPortFile.c_str());
     std::vector<std::string> argv = {VISCA_SIM_PATH, "--port", "0", "--port-file", kPortFile};
@@ -195,34 +211,9 @@ class Served : public ::testing::Test {
     ASSERT_TRUE(accepts_connections(port_));
   }
 
-  std::string url(const std::string &command) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/cgi-bin/ptz_cgi?cmd=%23" + command +
-           "&res=1";
-  }
-  http_reply get(const std::string &command) {
-    return http_get(url(command), dir_, serial_++).finish();
-  }
+  std::string sim_log() const override { return read_file(sim_log_path()); }
 
-  std::string sim_log_path() const { return dir_ + "/visca_sim.log"; }
-  // The packets the simulator logged, as hex text, in order.
-  std::vector<std::string> packets() const {
-    std::vector<std::string> out;
-    std::istringstream log(read_file(sim_log_path()));
-    std::string line;
-    while (std::getline(log, line)) {
-      // "[   0.123] 127.0.0.1:40000  81 01 06 04 FF  pan-tilt home -> ..."
-      const auto stamp = line.find("] ");
-      const auto at = line.find("  ", stamp);
-      if (line.rfind('[', 0) == 0 && stamp != std::string::npos && at != std::string::npos) {
-        const auto end = line.find("  ", at + 2);
-        out.push_back(line.substr(at + 2, end - at - 2));
-      }
-    }
-    return out;
-  }
-
-  // Sends a VISCA inquiry to the simulator and returns its one reply.
-  std::vector<std::uint8_t> inquire(std::vector<std::uint8_t> packet) const {
+  std::vector<std::uint8_t> inquire(const std::vector<std::uint8_t> &packet) const override {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -237,23 +228,13 @@ class Served : public ::testing::Test {
     reply.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return reply;
   }
-  static int nibbles(const std::vector<std::uint8_t> &r, std::size_t at) {
-    const int v = r[at] << 12 | r[at + 1] << 8 | r[at + 2] << 4 | r[at + 3];
-    return static_cast<std::int16_t>(v);
+
+  std::string speed_memory() const override {
+    return read_file(dir_ + "/gateway/cgi-bin/vv_ww.config");
   }
-  std::pair<int, int> pan_tilt() const {
-    const auto r = inquire({0x81, 0x09, 0x06, 0x12, 0xFF});
-    EXPECT_EQ(r.size(), 11u);
-    if (r.size() != 11) return {-99999, -99999};
-    EXPECT_EQ(r[0], 0x90);
-    EXPECT_EQ(r[1], 0x50);
-    return {nibbles(r, 2), nibbles(r, 6)};
-  }
-  int zoom() const {
-    const auto r = inquire({0x81, 0x09, 0x04, 0x47, 0xFF});
-    EXPECT_EQ(r.size(), 7u);
-    return r.size() == 7 ? nibbles(r, 2) : -99999;
-  }
+
+ private:
+  std::string sim_log_path() const { return dir_ + "/visca_sim.log"; }
 
   std::string dir_;
   saved_file port_file_{kPortFile};
@@ -261,9 +242,129 @@ class Served : public ::testing::Test {
   std::unique_ptr<child> lighttpd_;
   std::uint16_t sim_port_ = 0;
   std::uint16_t port_ = 0;
-  int serial_ = 0;
   bool sem_existed_ = false;
   bool lock_existed_ = false;
+};
+
+// The virtual camera, through its forwarded port and its test hook.
+class board_gateway : public gateway {
+ public:
+  board_gateway(std::uint16_t port, const std::string &dir) : port_(port), dir_(dir) {}
+
+  std::uint16_t port() const override { return port_; }
+  bool on_board() const override { return true; }
+
+  void restart_sim(const std::vector<std::string> &options) override {
+    std::string words = "sim";
+    for (const auto &o : options) words += "+" + o;
+    const http_reply r = ctl(words);
+    ASSERT_EQ(r.code, 200) << r.body;
+  }
+  std::string sim_log() const override { return ctl("log").body; }
+  std::string speed_memory() const override { return ctl("memory").body; }
+
+  std::vector<std::uint8_t> inquire(const std::vector<std::uint8_t> &packet) const override {
+    std::string hex;
+    char byte[3];
+    for (const auto b : packet) {
+      std::snprintf(byte, sizeof(byte), "%02X", b);
+      hex += byte;
+    }
+    std::vector<std::uint8_t> reply;
+    std::istringstream text(ctl("inquire+" + hex).body);
+    unsigned value;
+    while (text >> std::hex >> value) reply.push_back(static_cast<std::uint8_t>(value));
+    return reply;
+  }
+
+ private:
+  http_reply ctl(const std::string &words) const {
+    return http_get("http://127.0.0.1:" + std::to_string(port_) + "/board/ctl?" + words, dir_,
+                    serial_++)
+        .finish();
+  }
+
+  std::uint16_t port_;
+  std::string dir_;
+  mutable int serial_ = 100000;
+};
+
+class Served : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/ptz_served_test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    const char *board_port = std::getenv("PTZ_BOARD_PORT");
+    if (board_port && *board_port) {
+      gateway_ = std::make_unique<board_gateway>(
+          static_cast<std::uint16_t>(std::atoi(board_port)),  // NOLINT(cert-err34-c)
+          dir_);
+      start_sim({});
+      return;
+    }
+    auto host = std::make_unique<host_gateway>(dir_);
+    host_ = host.get();
+    gateway_ = std::move(host);
+    start_sim({});
+    host_->start_lighttpd();
+  }
+
+  void TearDown() override {
+    gateway_.reset();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  void start_sim(const std::vector<std::string> &options) { gateway_->restart_sim(options); }
+
+  std::string url(const std::string &command) const {
+    return "http://127.0.0.1:" + std::to_string(gateway_->port()) + "/cgi-bin/ptz_cgi?cmd=%23" +
+           command + "&res=1";
+  }
+  http_reply get(const std::string &command) {
+    return http_get(url(command), dir_, serial_++).finish();
+  }
+
+  // The packets the simulator logged, as hex text, in order.
+  std::vector<std::string> packets() const {
+    std::vector<std::string> out;
+    std::istringstream log(gateway_->sim_log());
+    std::string line;
+    while (std::getline(log, line)) {
+      // "[   0.123] 127.0.0.1:40000  81 01 06 04 FF  pan-tilt home -> ..."
+      const auto stamp = line.find("] ");
+      const auto at = line.find("  ", stamp);
+      if (line.rfind('[', 0) == 0 && stamp != std::string::npos && at != std::string::npos) {
+        const auto end = line.find("  ", at + 2);
+        out.push_back(line.substr(at + 2, end - at - 2));
+      }
+    }
+    return out;
+  }
+
+  static int nibbles(const std::vector<std::uint8_t> &r, std::size_t at) {
+    const int v = r[at] << 12 | r[at + 1] << 8 | r[at + 2] << 4 | r[at + 3];
+    return static_cast<std::int16_t>(v);
+  }
+  std::pair<int, int> pan_tilt() const {
+    const auto r = gateway_->inquire({0x81, 0x09, 0x06, 0x12, 0xFF});
+    EXPECT_EQ(r.size(), 11u);
+    if (r.size() != 11) return {-99999, -99999};
+    EXPECT_EQ(r[0], 0x90);
+    EXPECT_EQ(r[1], 0x50);
+    return {nibbles(r, 2), nibbles(r, 6)};
+  }
+  int zoom() const {
+    const auto r = gateway_->inquire({0x81, 0x09, 0x04, 0x47, 0xFF});
+    EXPECT_EQ(r.size(), 7u);
+    return r.size() == 7 ? nibbles(r, 2) : -99999;
+  }
+
+  std::string dir_;
+  std::unique_ptr<gateway> gateway_;
+  host_gateway *host_ = nullptr;  // null on the board
+  int serial_ = 0;
 };
 
 TEST_F(Served, EachCommandKind) {
@@ -314,7 +415,7 @@ TEST_F(Served, PanThenStopRepeatsTheSpeedsAndHoldsThePosition) {
   EXPECT_EQ(get("PTS9950").body, kCommandDump + cgi_reply("pTS9950"));
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(get("PTS5050").body, kCommandDump + cgi_reply("pTS5050"));
-  EXPECT_EQ(read_file(dir_ + "/gateway/cgi-bin/vv_ww.config"), "1710");
+  EXPECT_EQ(gateway_->speed_memory(), "1710");
   EXPECT_EQ(packets(),
             (std::vector<std::string>{"81 01 06 01 17 10 02 03 FF", "81 01 06 01 17 10 03 03 FF"}));
 
@@ -386,38 +487,42 @@ TEST_F(Served, FiftyConcurrentRequests) {
     EXPECT_EQ(r.body, bodies[i % 5]) << i;
   }
   EXPECT_EQ(packets().size(), 30u);
-  const std::string memory = read_file(dir_ + "/gateway/cgi-bin/vv_ww.config");
+  const std::string memory = gateway_->speed_memory();
   EXPECT_TRUE(memory == "1710" || memory == "1305") << memory;
 }
 
+// On the board, what listens on the host is QEMU's forwarded port.
 TEST_F(Served, ListensOnLoopbackOnly) {
-  const auto tcp = bound_addresses("/proc/net/tcp", port_);
+  const auto tcp = bound_addresses("/proc/net/tcp", gateway_->port());
   ASSERT_FALSE(tcp.empty());
   for (const auto &a : tcp) EXPECT_EQ(a.substr(0, 8), "0100007F") << a;
-  EXPECT_TRUE(bound_addresses("/proc/net/tcp6", port_).empty());
-  const auto udp = bound_addresses("/proc/net/udp", sim_port_);
+  EXPECT_TRUE(bound_addresses("/proc/net/tcp6", gateway_->port()).empty());
+  if (!host_) return;
+  const auto udp = bound_addresses("/proc/net/udp", host_->sim_port());
   ASSERT_EQ(udp.size(), 1u);
   EXPECT_EQ(udp[0].substr(0, 8), "0100007F");
-  EXPECT_TRUE(bound_addresses("/proc/net/udp6", sim_port_).empty());
+  EXPECT_TRUE(bound_addresses("/proc/net/udp6", host_->sim_port()).empty());
 }
 
 // scripts/run.sh on a port that something else holds (here the test's own
 // lighttpd) must say so and announce nothing, and still stop its simulator,
 // remove its folder and put the port file back.
 TEST_F(Served, RunScriptOnATakenPortCleansUp) {
+  if (!host_) GTEST_SKIP() << "scripts/run.sh serves on this host";
   const std::string port_file = read_file(kPortFile);
   const auto folders = run_folders();
   const std::vector<std::string> env = {std::string("PTZ_CGI_BIN=") + PTZ_CGI_PATH,
                                         std::string("VISCA_SIM_BIN=") + VISCA_SIM_PATH};
-  child run({"bash", RUN_SH, "--once", "--port", std::to_string(port_), "--", "--quiet"},
+  child run({"bash", RUN_SH, "--once", "--port", std::to_string(gateway_->port()), "--", "--quiet"},
             dir_ + "/run.out", env);
   EXPECT_NE(run.wait(), 0);
   const std::string out = read_file(dir_ + "/run.out");
-  EXPECT_NE(out.find("127.0.0.1:" + std::to_string(port_) + " is already taken"), std::string::npos)
+  EXPECT_NE(out.find("127.0.0.1:" + std::to_string(gateway_->port()) + " is already taken"),
+            std::string::npos)
       << out;
   EXPECT_EQ(out.find("served at"), std::string::npos) << out;
   EXPECT_EQ(read_file(kPortFile), port_file);
-  EXPECT_EQ(processes_of(VISCA_SIM_PATH), std::set<pid_t>{sim_->pid()});
+  EXPECT_EQ(processes_of(VISCA_SIM_PATH), std::set<pid_t>{host_->sim().pid()});
   EXPECT_EQ(run_folders(), folders);
 
   child no_value({"bash", RUN_SH, "--port"}, dir_ + "/usage.out", env);
