@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The whole camera, end to end, on one kernel (the test stages 64-camera and
+# 66-camera49 run it):
+#
+#   1. the staging root holds what the install rules put there and nothing
+#      of the test models; modules and programs are stripped;
+#   2. scripts/run.sh --board --once serves the examples from the guest;
+#   3. in one boot: the served end-to-end tests (tools/serve/test) from the
+#      host through the forwarded port, while the guest's own checks (device
+#      tools against the test models, the sensor through the framework
+#      stand-in, modules loaded and unloaded with modprobe, a clean kernel
+#      log) report in its closing line.
+#
+#   board/camera/test.sh [--kernel 6.1|4.9]
+#
+# Every wait is bounded: a hang fails this script, never the caller's run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+cd "$top"
+# shellcheck source=scripts/lib/stage.sh
+. scripts/lib/stage.sh
+stage_tmpdir
+
+kernel=6.1
+[ "${1:-}" != --kernel ] || kernel=${2:?}
+stage_tag=camera${kernel/6.1/}
+stage_tag=${stage_tag/4.9/49}
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j2 --target served_tests >/dev/null
+timeout 600 bash board/camera/build.sh --kernel "$kernel" 2>"$tmp/build.log" ||
+  { tail -n 30 "$tmp/build.log" >&2; fail "building the $kernel camera"; stage_end; }
+grep '^camera:' "$tmp/build.log"
+out=build/board/$kernel
+
+# 1. The staging root.
+stage=$out/stage
+listing=$(cd "$stage" && find . ! -type d | LC_ALL=C sort)
+strays=$(echo "$listing" | grep -E 'board|qvsys|sensor_framework|visca_sim|camera_ctl|busybox|lighttpd/lighttpd.conf' || true)
+if [ -z "$strays" ]; then
+  pass "the staging root holds only what the install rules put there ($(echo "$listing" | wc -l) files)"
+else
+  fail "the staging root holds test-only files: $strays"
+fi
+modules=$(echo "$listing" | sed -n 's|.*/extra/\(.*\)\.ko$|\1|p' | xargs)
+[ "$modules" = "gpio_i2c mn34229drv sar_adc" ] || fail "installed modules: $modules"
+for ko in "$stage"/lib/modules/*/extra/*.ko; do
+  ! arm-linux-gnueabihf-readelf -S "$ko" | grep -q '\.debug_' || fail "$(basename "$ko") keeps debug information"
+done
+for program in usr/lib/ptz-gateway/ptz_cgi usr/sbin/rjgt102-reg usr/sbin/sar-adc; do
+  ! arm-linux-gnueabihf-readelf -S "$stage/$program" | grep -q '\.symtab' || fail "$program is not stripped"
+done
+pass "modules and programs stripped"
+
+# 2. The main job's board mode.
+port=$(( 20000 + RANDOM % 20000 ))
+if timeout 300 bash scripts/run.sh --board --kernel "$kernel" --once --port "$port" </dev/null \
+    >"$tmp/run.out" 2>&1; then
+  missing=
+  for want in 'pTS9950$' 'pTS5050$' 'zS75$' 'aPC800080000$' 'GZ555$' 'armv7l' \
+      '81 01 06 01 17 10 03 03 FF  pan-tilt stop' 'speed memory: 1710'; do
+    grep -qF -- "$want" "$tmp/run.out" || missing="$missing '$want'"
+  done
+  if [ -z "$missing" ]; then
+    pass "run.sh --board --once: $(grep -o 'from the ARMv7 guest.*' "$tmp/run.out")"
+  else
+    cat "$tmp/run.out" >&2
+    fail "run.sh --board --once: missing$missing"
+  fi
+else
+  tail -n 40 "$tmp/run.out" >&2
+  fail "run.sh --board --once failed"
+fi
+
+# 3. One boot: served tests from the host, the guest's own checks.
+# shellcheck source=board/camera/boot.sh
+. "$here/boot.sh"
+trap 'camera_kill; rm -rf "$tmp"' EXIT
+port=$(( 20000 + RANDOM % 20000 ))
+log=$out/camera-console.log
+camera_boot "$kernel" "$port" "$log"
+if camera_wait_ready 240; then
+  if PTZ_BOARD_PORT=$port timeout 300 build/default/tools/served_tests \
+      --gtest_filter=-Served.RunScriptOnATakenPortCleansUp >"$tmp/served.out" 2>&1; then
+    pass "served end-to-end tests against the guest: $(grep -c '^\[       OK \]' "$tmp/served.out") passed"
+  else
+    cat "$tmp/served.out" >&2
+    fail "served end-to-end tests against the guest"
+  fi
+else
+  fail "the camera did not come up"
+fi
+if camera_poweroff 120; then
+  pass "in-guest: $(grep -a '^camera: [0-9]* passed' "$log" | tr -d '\r')"
+else
+  grep -a '^FAIL' "$log" >&2 || true
+  fail "in-guest checks or power-off (console: $log)"
+fi
+stage_end
