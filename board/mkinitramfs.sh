@@ -34,4 +34,12 @@ for name in $(grep -v '^#' "$here/modules.txt" | awk 'NF { print $1 }'); do
   [ ! -f "$ko" ] || cp "$ko" "$root/lib/modules/board/"
 done
 
+# modprobe in the board's shell looks in /lib/modules/<release>: the same
+# folder under that name, with the dependencies depmod finds.
+release=$(modinfo -F vermagic "$root"/lib/modules/board/*.ko 2>/dev/null | awk '{ print $1; exit }')
+if [ -n "$release" ]; then
+  ln -s board "$root/lib/modules/$release"
+  depmod -b "$root" "$release" 2>/dev/null
+fi
+
 (cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) | gzip -1 >"$out/initramfs.cpio.gz"
