@@ -15,9 +15,10 @@ db=build/default/compile_commands.json
 
 mapfile -t files < <(grep -o '"file": *"[^"]*\.cpp"' "$db" | sed 's/.*"\([^"]*\)"$/\1/' \
   | grep "^$top/" | grep -v "^$top/build/" | sort -u)
-# The board's guest program is cross-built by board/build.sh, outside CMake;
-# it is analysed with the host's headers and its own flags.
-mapfile -t guest < <(find board/guest -name '*.cpp' 2>/dev/null | sort)
+# The board's guest programs (board/guest, and board/camera's test hook) are
+# cross-built by the board's scripts, outside CMake; they are analysed
+# with the host's headers and their own flags.
+mapfile -t guest < <(find board/guest board/camera -name '*.cpp' 2>/dev/null | sort)
 guest_flags=(-std=c++17 -I"$top/include/uapi")
 echo "analysis: ${#files[@]} C++ files, ${#guest[@]} of the guest program"
 
