@@ -113,7 +113,7 @@ if [ -n "$board" ]; then
     exit 0
   fi
   echo "The simulator's packet log in the guest follows. Ctrl-C powers the camera off."
-  tail -n +1 -f "$log" | sed -n '/^camera: ready/,$ { /^camera: ready/d; p }' &
+  tail -n +1 -f "$log" | sed -u -n '/^camera: ready/,$ { /^camera: ready/d; p }' &
   tailer=$!
   deadline=$(( ${timeout:-0} > 0 ? SECONDS + timeout : 0 ))
   while camera_running; do
