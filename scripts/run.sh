@@ -82,6 +82,7 @@ if [ -n "$board" ]; then
   . board/camera/boot.sh
   log=$top/build/board/$kernel/camera-console.log
   # Runs to the end on every way out: the guest is powered off, not killed.
+  # shellcheck disable=SC2317 # called by the trap
   board_cleanup() {
     local rc=$?
     trap - INT TERM EXIT

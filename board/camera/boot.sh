@@ -83,7 +83,7 @@ camera_wait_ready() {
 camera_poweroff() {
   local limit=$1 start=$SECONDS
   if camera_running; then
-    echo poweroff >&"$camera_console_fd" 2>/dev/null || true
+    { echo poweroff >&"$camera_console_fd"; } 2>/dev/null || true
     while camera_running && [ $((SECONDS - start)) -lt "$limit" ]; do sleep 0.2; done
   fi
   camera_kill

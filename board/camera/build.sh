@@ -87,7 +87,11 @@ mkdir -p "$bins"
 cxx=(arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static -s)
 up_to_date() { [ -e "$1" ] && [ -z "$(find "${@:2}" -newer "$1" -print -quit)" ]; }
 if ! up_to_date "$bins/visca_sim" "$top/tools/visca_sim"; then
-  "${cxx[@]}" -o "$bins/visca_sim" $(ls "$top"/tools/visca_sim/*.cpp | grep -v _test.cpp)
+  sources=()
+  for src in "$top"/tools/visca_sim/*.cpp; do
+    [[ $src == *_test.cpp ]] || sources+=("$src")
+  done
+  "${cxx[@]}" -o "$bins/visca_sim" "${sources[@]}"
 fi
 if ! up_to_date "$bins/camera_ctl" "$here/camera_ctl.cpp"; then
   "${cxx[@]}" -o "$bins/camera_ctl" "$here/camera_ctl.cpp"
