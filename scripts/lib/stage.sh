@@ -56,3 +56,16 @@ copy_tree() {
   (cd "$stage_top" && git ls-files -co --exclude-standard -z | tar --null -cf - -T -) \
     | tar -xf - -C "$1"
 }
+
+# need_kernel49: the Linux 4.9 debug kernel's paths (KVER_49, KDIR_49,
+# KIMAGE_49) in the environment; without its package beside the checkout
+# the stage ends here, skipped.
+need_kernel49() {
+  bash "$stage_top/scripts/kernel/prepare.sh"
+  # shellcheck source=/dev/null
+  . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+  if [ -z "${KIMAGE_49:-}" ]; then
+    skip "no Linux 4.9 debug kernel (its package is not beside the checkout)"
+    stage_end
+  fi
+}

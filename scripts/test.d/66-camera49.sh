@@ -5,11 +5,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/stage.sh
-bash scripts/kernel/prepare.sh
-# shellcheck source=/dev/null
-. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
-if [ -z "${KIMAGE_49:-}" ]; then
-  skip "no Linux 4.9 debug kernel (its package is not beside the checkout)"
-  stage_end
-fi
+need_kernel49
 exec bash board/camera/test.sh --kernel 4.9
