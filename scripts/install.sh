@@ -68,15 +68,31 @@ release=$(sed -n 's/^#define UTS_RELEASE "\(.*\)"$/\1/p' "$kdir/include/generate
 [ -n "$release" ] || { echo "install: $kdir names no kernel release" >&2; exit 1; }
 
 # 1. Modules. The copy keeps the sources' times, so a second install of the
-# same release rebuilds only what changed, and the checkout stays clean.
+# same release rebuilds only what changed, and the checkout stays clean. A
+# file removed from the sources empties the copy: drivers/Makefile builds
+# every folder it finds.
 tree=$top/build/install/$release
 mkdir -p "$tree"
-tar -C "$top" -c --exclude='*.o' --exclude='*.ko' --exclude='.*.cmd' --exclude='*.mod*' \
-  --exclude=Module.symvers --exclude=modules.order drivers platform include | tar -C "$tree" -x
+tar -C "$top" -cf "$tree.tar" --exclude='*.o' --exclude='*.ko' --exclude='.*.cmd' \
+  --exclude='*.mod*' --exclude=Module.symvers --exclude=modules.order drivers platform include
+tar -tf "$tree.tar" | LC_ALL=C sort >"$tree.files"
+if ! cmp -s "$tree.files" "$tree/.files"; then
+  rm -rf "$tree"
+  mkdir -p "$tree"
+fi
+tar -C "$tree" -xf "$tree.tar"
+mv "$tree.files" "$tree/.files"
+rm -f "$tree.tar"
 kmake=(make -C "$tree/drivers" KDIR="$kdir" ARCH=arm CROSS_COMPILE="$cross")
 log "building the modules for $release"
-"${kmake[@]}" ${standins:+STANDINS=1} -j2 modules >"$tree/kbuild.log" 2>&1 ||
-  { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
+if ! "${kmake[@]}" ${standins:+STANDINS=1} -j2 modules >"$tree/kbuild.log" 2>&1; then
+  tail -n 30 "$tree/kbuild.log" >&2
+  if [ -z "$standins" ] && grep -q 'undefined!' "$tree/kbuild.log"; then
+    echo "install: the kernel lacks symbols the drivers take from the platform;" \
+      "for a kernel without qvsys and the sensor framework, add --against-standins" >&2
+  fi
+  exit 1
+fi
 # Unsigned: a kernel that signs at install needs a key this build lacks.
 "${kmake[@]}" INSTALL_MOD_PATH="$rootfs" ${strip:+INSTALL_MOD_STRIP=1} CONFIG_MODULE_SIG_ALL= \
   modules_install >>"$tree/kbuild.log" 2>&1 || { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
