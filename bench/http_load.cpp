@@ -1,0 +1,194 @@
+// http_load [-p PORT] PATH [REQUESTS]   times REQUESTS GET requests (100)
+// http_load [-p PORT] -b PATH           prints the body of one reply
+//
+// The load generator of the benchmark inside the camera: GET requests for
+// PATH to 127.0.0.1:PORT (80), one after the other, over one keep-alive
+// connection (reopened only if the server closes it). lighttpd starts the
+// CGI afresh for every request anyway; keeping the connection leaves the
+// TCP set-up and tear-down out of every sample, so that what is timed is
+// the server plus the CGI, as wrk does on the host. Prints one line:
+//   requests N  median_us M  p90_us P  rps R
+// Any reply other than 200 with a Content-Length, or a broken connection
+// in the middle of a reply, fails the run.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void die(const char* what) {
+  std::fprintf(stderr, "http_load: %s\n", what);
+  std::exit(1);
+}
+
+[[noreturn]] void die_errno(const char* what) {
+  std::fprintf(stderr, "http_load: %s: %s\n", what, std::strerror(errno));
+  std::exit(1);
+}
+
+double now_us() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
+}
+
+int connect_server(unsigned short port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) die_errno("socket");
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0) die_errno("connect to 127.0.0.1");
+  return fd;
+}
+
+bool send_all(int fd, const std::string& data) {
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The value of header NAME (lower case, with its colon) in HEAD, or "".
+std::string header(const std::string& head, const char* name) {
+  std::string lower = head;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const size_t at = lower.find(std::string("\r\n") + name);
+  if (at == std::string::npos) return "";
+  const size_t start = head.find_first_not_of(' ', at + 2 + std::strlen(name));
+  return head.substr(start, head.find("\r\n", start) - start);
+}
+
+struct reply {
+  bool ok = false;     // a whole reply arrived
+  bool close = false;  // the server closes the connection after it
+  std::string body;
+};
+
+// Sends one request and reads its reply. A connection the server had
+// already closed yields ok == false before any byte of a reply.
+reply exchange(int fd, const std::string& request, bool* started) {
+  reply r;
+  *started = false;
+  if (!send_all(fd, request)) return r;
+  std::string data;
+  char buf[4096];
+  size_t head_end = std::string::npos;
+  size_t length = 0;
+  for (;;) {
+    if (head_end == std::string::npos) {
+      head_end = data.find("\r\n\r\n");
+      if (head_end != std::string::npos) {
+        const std::string head = data.substr(0, head_end + 2);
+        if (head.compare(0, 9, "HTTP/1.1 ") != 0 || head.compare(9, 3, "200") != 0) {
+          std::fprintf(stderr, "http_load: reply %s\n", head.substr(0, head.find("\r\n")).c_str());
+          std::exit(1);
+        }
+        const std::string value = header(head, "content-length:");
+        if (value.empty()) die("reply without Content-Length");
+        length = std::strtoul(value.c_str(), nullptr, 10);
+        r.close = header(head, "connection:") == "close";
+        head_end += 4;
+      }
+    }
+    if (head_end != std::string::npos && data.size() >= head_end + length) {
+      r.body = data.substr(head_end, length);
+      r.ok = true;
+      return r;
+    }
+    const ssize_t n = recv(fd, buf, sizeof(buf), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (*started) die("connection broken in the middle of a reply");
+      return r;
+    }
+    *started = true;
+    data.append(buf, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool body_only = false;
+  long port = 80;
+  for (int opt; (opt = getopt(argc, argv, "bp:")) != -1;) {
+    if (opt == 'b') {
+      body_only = true;
+    } else if (opt == 'p') {
+      port = std::strtol(optarg, nullptr, 10);
+    } else {
+      port = 0;
+    }
+  }
+  const int first = optind;
+  if (port <= 0 || port > 65535 || argc <= first || argv[first][0] != '/' ||
+      argc > first + (body_only ? 1 : 2)) {
+    std::fprintf(stderr, "usage: http_load [-p PORT] PATH [REQUESTS] | http_load [-p PORT] -b PATH\n");
+    return 2;
+  }
+  const long requests = body_only ? 1 : argc > first + 1 ? std::strtol(argv[first + 1], nullptr, 10) : 100;
+  if (requests <= 0) {
+    std::fprintf(stderr, "http_load: REQUESTS must be positive\n");
+    return 2;
+  }
+  const std::string request =
+      std::string("GET ") + argv[first] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+
+  std::vector<double> latency;
+  latency.reserve(static_cast<size_t>(requests));
+  int fd = connect_server(static_cast<unsigned short>(port));
+  bool fresh = true;
+  const double start = now_us();
+  while (static_cast<long>(latency.size()) < requests) {
+    const double t0 = now_us();
+    bool started = false;
+    reply r = exchange(fd, request, &started);
+    if (!r.ok) {
+      // The server closed an idle connection: reconnect, not counted. A new
+      // connection closed without a reply is a server that does not answer.
+      if (fresh) die("the server closed the connection without a reply");
+      close(fd);
+      fd = connect_server(static_cast<unsigned short>(port));
+      fresh = true;
+      continue;
+    }
+    fresh = false;
+    latency.push_back(now_us() - t0);
+    if (body_only) {
+      return std::fwrite(r.body.data(), 1, r.body.size(), stdout) == r.body.size() ? 0 : 1;
+    }
+    if (r.close) {
+      close(fd);
+      fd = connect_server(static_cast<unsigned short>(port));
+      fresh = true;
+    }
+  }
+  const double elapsed = now_us() - start;
+  close(fd);
+
+  std::sort(latency.begin(), latency.end());
+  const size_t n = latency.size();
+  std::printf("requests %zu  median_us %.0f  p90_us %.0f  rps %.2f\n", n, latency[n / 2],
+              latency[n * 9 / 10], static_cast<double>(n) * 1e6 / elapsed);
+  return 0;
+}
