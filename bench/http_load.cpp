@@ -1,13 +1,19 @@
-// http_load [-p PORT] PATH [REQUESTS]   times REQUESTS GET requests (100)
-// http_load [-p PORT] -b PATH           prints the body of one reply
+// http_load [-p PORT] [-n REQUESTS] PATH...   times REQUESTS GET requests
+//                                              per PATH (default 100)
+// http_load [-p PORT] -b PATH                  prints the body of one reply
 //
-// The load generator of the benchmark inside the camera: GET requests for
-// PATH to 127.0.0.1:PORT (80), one after the other, over one keep-alive
-// connection (reopened only if the server closes it). lighttpd starts the
-// CGI afresh for every request anyway; keeping the connection leaves the
-// TCP set-up and tear-down out of every sample, so that what is timed is
-// the server plus the CGI, as wrk does on the host. Prints one line:
-//   requests N  median_us M  p90_us P  rps R
+// The load generator of the benchmark inside the camera: GET requests to
+// 127.0.0.1:PORT (80), one at a time, over one keep-alive connection
+// (reopened only if the server closes it). lighttpd starts the CGI afresh
+// for every request anyway; keeping the connection leaves the TCP set-up
+// and tear-down out of every sample, so that what is timed is the server
+// plus the CGI, as wrk does on the host.
+//
+// With several paths the requests take the paths in turn (A B C A B C ...):
+// under emulation the host's load swings the guest's speed by tens of per
+// cent within seconds, and only requests close in time compare fairly.
+// Prints one line per path, in the order given:
+//   PATH requests N median_us M mean_us T p90_us P
 // Any reply other than 200 with a Content-Length, or a broken connection
 // in the middle of a reply, fails the run.
 #include <algorithm>
@@ -131,64 +137,74 @@ reply exchange(int fd, const std::string& request, bool* started) {
 int main(int argc, char** argv) {
   bool body_only = false;
   long port = 80;
-  for (int opt; (opt = getopt(argc, argv, "bp:")) != -1;) {
+  long requests = 100;
+  for (int opt; (opt = getopt(argc, argv, "bn:p:")) != -1;) {
     if (opt == 'b') {
       body_only = true;
+    } else if (opt == 'n') {
+      requests = std::strtol(optarg, nullptr, 10);
     } else if (opt == 'p') {
       port = std::strtol(optarg, nullptr, 10);
     } else {
       port = 0;
     }
   }
-  const int first = optind;
-  if (port <= 0 || port > 65535 || argc <= first || argv[first][0] != '/' ||
-      argc > first + (body_only ? 1 : 2)) {
-    std::fprintf(stderr, "usage: http_load [-p PORT] PATH [REQUESTS] | http_load [-p PORT] -b PATH\n");
+  const int paths = argc - optind;
+  bool usable = port > 0 && port <= 65535 && requests > 0 && paths > 0 && !(body_only && paths > 1);
+  for (int i = optind; i < argc; ++i) usable = usable && argv[i][0] == '/';
+  if (!usable) {
+    std::fprintf(stderr,
+                 "usage: http_load [-p PORT] [-n REQUESTS] PATH... | http_load [-p PORT] -b PATH\n");
     return 2;
   }
-  const long requests = body_only ? 1 : argc > first + 1 ? std::strtol(argv[first + 1], nullptr, 10) : 100;
-  if (requests <= 0) {
-    std::fprintf(stderr, "http_load: REQUESTS must be positive\n");
-    return 2;
-  }
-  const std::string request =
-      std::string("GET ") + argv[first] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  if (body_only) requests = 1;
 
-  std::vector<double> latency;
-  latency.reserve(static_cast<size_t>(requests));
-  int fd = connect_server(static_cast<unsigned short>(port));
+  std::vector<std::string> request;
+  std::vector<std::vector<double>> latency(static_cast<size_t>(paths));
+  for (int i = 0; i < paths; ++i) {
+    request.push_back(std::string("GET ") + argv[optind + i] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    latency[static_cast<size_t>(i)].reserve(static_cast<size_t>(requests));
+  }
+
+  const auto server = static_cast<unsigned short>(port);
+  int fd = connect_server(server);
   bool fresh = true;
-  const double start = now_us();
-  while (static_cast<long>(latency.size()) < requests) {
+  for (long done = 0; done < requests * paths;) {
+    const auto path = static_cast<size_t>(done % paths);
     const double t0 = now_us();
     bool started = false;
-    reply r = exchange(fd, request, &started);
+    reply r = exchange(fd, request[path], &started);
     if (!r.ok) {
       // The server closed an idle connection: reconnect, not counted. A new
       // connection closed without a reply is a server that does not answer.
       if (fresh) die("the server closed the connection without a reply");
       close(fd);
-      fd = connect_server(static_cast<unsigned short>(port));
+      fd = connect_server(server);
       fresh = true;
       continue;
     }
     fresh = false;
-    latency.push_back(now_us() - t0);
+    latency[path].push_back(now_us() - t0);
+    ++done;
     if (body_only) {
       return std::fwrite(r.body.data(), 1, r.body.size(), stdout) == r.body.size() ? 0 : 1;
     }
     if (r.close) {
       close(fd);
-      fd = connect_server(static_cast<unsigned short>(port));
+      fd = connect_server(server);
       fresh = true;
     }
   }
-  const double elapsed = now_us() - start;
   close(fd);
 
-  std::sort(latency.begin(), latency.end());
-  const size_t n = latency.size();
-  std::printf("requests %zu  median_us %.0f  p90_us %.0f  rps %.2f\n", n, latency[n / 2],
-              latency[n * 9 / 10], static_cast<double>(n) * 1e6 / elapsed);
+  for (int i = 0; i < paths; ++i) {
+    std::vector<double>& l = latency[static_cast<size_t>(i)];
+    std::sort(l.begin(), l.end());
+    double sum = 0;
+    for (const double v : l) sum += v;
+    const size_t n = l.size();
+    std::printf("%s requests %zu median_us %.0f mean_us %.0f p90_us %.0f\n", argv[optind + i], n,
+                l[n / 2], sum / static_cast<double>(n), l[n * 9 / 10]);
+  }
   return 0;
 }
