@@ -3,7 +3,7 @@
 # ARMv7 guest under QEMU, one CPU), against the camera's own lighttpd and
 # the installed ARMv7 ptz_cgi.
 #   bash bench/board.sh [--kernel 6.1|4.9] [ROUNDS]   (default 6.1, 10 rounds)
-#   BENCH_REQUESTS (default 30) requests per program and round,
+#   BENCH_REQUESTS (default 25) requests per program and round,
 #   BENCH_STARTUP_RUNS (default 200) runs per program when started directly.
 #
 # What it measures, in the guest:
@@ -11,6 +11,9 @@
 #   ptz_cgi PTS9950  vs floor_cgi     (semaphore, speed file, one VISCA
 #                                      exchange with the simulator, reply)
 #   floor_flock_cgi  vs floor_cgi     (what the gateway's extra flock costs)
+#   floor_store_cgi  vs floor_cgi     (flock, and the speed file replaced by
+#                                      rename, as the gateway stores it)
+#   ptz_cgi PTS9950  vs floor_store_cgi   (what is left: C++ start-up)
 # each served by lighttpd and loaded by http_load from inside the guest
 # (one keep-alive connection, one request at a time). In every round the
 # programs take turns request by request, the order reversed every other
@@ -43,13 +46,13 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--kernel 6.1|4.9] [ROUNDS]" >&2; exit 2 ;;
   esac
 done
-requests=${BENCH_REQUESTS:-30}
+requests=${BENCH_REQUESTS:-25}
 startup_runs=${BENCH_STARTUP_RUNS:-200}
 
 # 1. The baselines, the load generator and the start-up bench for ARMv7,
 # with the flags the installed ptz_cgi is built with.
 nice -n 5 cmake --preset armv7 -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-nice -n 5 cmake --build build/armv7 -j2 --target bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi startup_trivial \
+nice -n 5 cmake --build build/armv7 -j2 --target bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi bench_floor_store_cgi startup_trivial \
   http_load startup_bench >/dev/null
 bin=build/armv7/bench
 
@@ -62,7 +65,7 @@ overlay=$work/overlay
 install -d "$overlay"/{usr/lib/ptz-bench,usr/bin,usr/libexec/camera,var/lib/ptz-bench,etc/board} \
   "$overlay/etc/lighttpd/conf-enabled"
 # Stripped, as the installed ptz_cgi is.
-for p in bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi startup_trivial; do
+for p in bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi bench_floor_store_cgi startup_trivial; do
   install -m 0755 --strip --strip-program=arm-linux-gnueabihf-strip "$bin/$p" "$overlay/usr/lib/ptz-bench/"
 done
 ln -s /var/lib/ptz-bench "$overlay/usr/lib/ptz-bench/cgi-bin"
