@@ -24,15 +24,20 @@
 #   median_latency     median request latency, program / baseline
 # Then the programs are started directly (startup_bench, no lighttpd):
 # ptz_cgi against trivial.c linked like it (dynamic C library, static
-# libgcc), and against floor_cgi for PTS9950; wall and CPU time medians.
+# libgcc), and against floor_cgi and floor_store_cgi for PTS9950; medians
+# of wall and CPU time.
 #
 # How to read it: emulated ARM makes absolute times meaningless (they say
-# how fast QEMU is on this host), and the guest's CPU times come from its
-# tick, too coarse for a few milliseconds; only the wall-time ratios count.
-# 1.00 means ptz_cgi costs what the least a C program must do costs; the
-# targets are at most 1.05 for APC and 1.10 for PTS9950. The host's noise
-# reaches the guest as stolen time: rerun before reading much into a
-# single result, and keep the machine otherwise quiet.
+# how fast QEMU is on this host), and the guest's CPU times hold the time
+# QEMU lost to the host's other work (the guest cannot tell), so they are
+# no better than wall times; only the ratios count. 1.00 means ptz_cgi
+# costs what the least a C program must do costs; the targets are at most
+# 1.05 for APC and 1.10 for PTS9950. The PTS9950 ratio is about the product
+# of floor_store/floor (the gateway's way of storing the speed) and
+# ptz_pts/floor_store (what its start-up costs over C's, as in APC). The
+# host's load reaches the guest as lost time: one run's ratios move by a
+# few hundredths; rerun before reading much into a single result, and keep
+# the machine otherwise quiet.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"

@@ -59,7 +59,8 @@ int connect_server(unsigned short port) {
   to.sin_family = AF_INET;
   to.sin_port = htons(port);
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0) die_errno("connect to 127.0.0.1");
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0)
+    die_errno("connect to 127.0.0.1");
   return fd;
 }
 
@@ -153,8 +154,8 @@ int main(int argc, char** argv) {
   bool usable = port > 0 && port <= 65535 && requests > 0 && paths > 0 && !(body_only && paths > 1);
   for (int i = optind; i < argc; ++i) usable = usable && argv[i][0] == '/';
   if (!usable) {
-    std::fprintf(stderr,
-                 "usage: http_load [-p PORT] [-n REQUESTS] PATH... | http_load [-p PORT] -b PATH\n");
+    std::fprintf(
+        stderr, "usage: http_load [-p PORT] [-n REQUESTS] PATH... | http_load [-p PORT] -b PATH\n");
     return 2;
   }
   if (body_only) requests = 1;
@@ -162,7 +163,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> request;
   std::vector<std::vector<double>> latency(static_cast<size_t>(paths));
   for (int i = 0; i < paths; ++i) {
-    request.push_back(std::string("GET ") + argv[optind + i] + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    request.push_back(std::string("GET ") + argv[optind + i] +
+                      " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     latency[static_cast<size_t>(i)].reserve(static_cast<size_t>(requests));
   }
 
