@@ -29,8 +29,9 @@
 #
 # How to read it: emulated ARM makes absolute times meaningless (they say
 # how fast QEMU is on this host), and the guest's CPU times hold the time
-# QEMU lost to the host's other work (the guest cannot tell), so they are
-# no better than wall times; only the ratios count. 1.00 means ptz_cgi
+# QEMU lost to the host's other work (the guest cannot tell; on 4.9 they
+# also come in 10 ms ticks), so they are no better than wall times; only
+# the ratios count. 1.00 means ptz_cgi
 # costs what the least a C program must do costs; the targets are at most
 # 1.05 for APC and 1.10 for PTS9950. The PTS9950 ratio is about the product
 # of floor_store/floor (the gateway's way of storing the speed) and
