@@ -103,3 +103,9 @@ if [ -z "$ok" ] || ! grep -aq '^bench: done' "$log"; then
   tail -n 40 "$log" >&2
   exit 1
 fi
+# The targets, on time per request.
+tr -d '\r' <"$log" | awk '
+  $2 == "ratio" && ($3 == "ptz_apc/trivial" || $3 == "ptz_pts/floor") {
+    target = $3 == "ptz_apc/trivial" ? 1.05 : 1.10
+    printf "target %-16s %.3f, at most %.2f: %s\n", $3, $5, target, $5 <= target ? "met" : "missed"
+  }'
