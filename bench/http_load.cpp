@@ -93,9 +93,9 @@ struct reply {
 
 // Sends one request and reads its reply. A connection the server had
 // already closed yields ok == false before any byte of a reply.
-reply exchange(int fd, const std::string& request, bool* started) {
+reply exchange(int fd, const std::string& request) {
   reply r;
-  *started = false;
+  bool started = false;
   if (!send_all(fd, request)) return r;
   std::string data;
   char buf[4096];
@@ -125,10 +125,10 @@ reply exchange(int fd, const std::string& request, bool* started) {
     const ssize_t n = recv(fd, buf, sizeof(buf), 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      if (*started) die("connection broken in the middle of a reply");
+      if (started) die("connection broken in the middle of a reply");
       return r;
     }
-    *started = true;
+    started = true;
     data.append(buf, static_cast<size_t>(n));
   }
 }
@@ -174,8 +174,7 @@ int main(int argc, char** argv) {
   for (long done = 0; done < requests * paths;) {
     const auto path = static_cast<size_t>(done % paths);
     const double t0 = now_us();
-    bool started = false;
-    reply r = exchange(fd, request[path], &started);
+    reply r = exchange(fd, request[path]);
     if (!r.ok) {
       // The server closed an idle connection: reconnect, not counted. A new
       // connection closed without a reply is a server that does not answer.
