@@ -3,14 +3,18 @@
  * cannot do without, then the same output as the gateway for "PTS9950".
  *  - the speed memory: open "sem_cgi", take it, truncate and write the four
  *    digits, release and close it (with TAKE_FLOCK also the kernel file lock
- *    the gateway takes first, to measure what that costs);
+ *    the gateway takes first, to measure what that costs; with
+ *    REPLACE_FILE the digits go to a new file renamed over the old one, as
+ *    the gateway stores them);
  *  - the port file, one datagram to the VISCA server and its two replies.
  */
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <semaphore.h>
+#include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -31,10 +35,22 @@ static void store_speeds(void)
 	if (sem == SEM_FAILED)
 		_exit(1);
 	sem_wait(sem);
+#ifdef REPLACE_FILE
+	char temp[64];
+	struct stat st;
+	snprintf(temp, sizeof(temp), "./cgi-bin/vv_ww.config.%d", (int)getpid());
+	lstat("./cgi-bin/vv_ww.config", &st);
+	int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0777);
+#else
 	int fd = open("./cgi-bin/vv_ww.config", O_RDWR | O_CREAT | O_TRUNC, 0777);
+#endif
 	if (fd < 0 || write(fd, "1710", 4) != 4)
 		_exit(1);
 	close(fd);
+#ifdef REPLACE_FILE
+	if (rename(temp, "./cgi-bin/vv_ww.config") != 0)
+		_exit(1);
+#endif
 	sem_post(sem);
 #ifdef TAKE_FLOCK
 	close(lock);
