@@ -45,8 +45,9 @@ release=$(basename "$(find "$stage/lib/modules" -mindepth 1 -maxdepth 1 -type d)
 # 2. Debian's armhf lighttpd and what it links, downloaded and unpacked,
 # never installed on the host.
 userland=$KCACHE/userland-armhf
+# libc-bin only for its ldconfig, run at build time.
 packages="lighttpd:armhf libc6:armhf libcrypt1:armhf libnettle8:armhf libpcre2-8-0:armhf
-  libxxhash0:armhf"
+  libxxhash0:armhf libc-bin:armhf"
 if [ "$(cat "$userland/packages" 2>/dev/null)" != "$packages" ]; then
   echo "camera: downloading the armhf lighttpd and its libraries" >&2
   rm -rf "$userland"
@@ -69,7 +70,7 @@ for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
 done
 # lighttpd, its modules and the C library; no documentation, locales or
 # character-set converters.
-(cd "$userland/root" && tar -c --exclude='*/gconv' --exclude=lib/systemd \
+(cd "$userland/root" && tar -c --exclude='*/gconv' --exclude=lib/systemd --exclude=usr/lib/locale \
   lib usr/lib usr/sbin/lighttpd) | tar -C "$root" -x
 install -m 0644 "$here/lighttpd.conf" "$root/etc/lighttpd/lighttpd.conf"
 install -m 0644 "$here/camera-ctl.conf" "$root/etc/lighttpd/conf-enabled/90-camera-ctl.conf"
@@ -127,6 +128,9 @@ printf '%s\n' '# The virtual board has sensors on pads 0 and 1.' 'options mn3422
 depmod -b "$root" "$release" 2>/dev/null
 
 [ -z "$overlay" ] || cp -a "$overlay/." "$root/"
+# The dynamic linker's cache, as a firmware build makes it: without it every
+# dynamically linked program searches the library folders at each start.
+qemu-arm-static "$userland/root/sbin/ldconfig" -r "$root"
 
 (cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) |
   gzip -1 >"$out/camera.cpio.gz"
