@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the virtual board for one kernel into build/board/KERNEL (or
 # $BOARD_OUT): the device tree, the kernel modules of board/modules.txt for
-# that kernel, the guest test program and the initramfs. board/run.sh calls
+# that kernel, the guest test program, the device tools, the virtual
+# camera's programs and the initramfs. board/run.sh calls
 # it; it can also run on its own.
 #
 #   board/build.sh [--kernel 6.1|4.9]    (default 6.1: Debian's armmp kernel;
@@ -97,5 +98,22 @@ for tool in regtool:rjgt102-reg adctool:sar-adc; do
       "$tools_common/cli.cpp" "$tools_common/program.cpp" "$tools_common/device.cpp" "$dir"/*.cpp
   fi
 done
+
+# The virtual camera's own programs (board/camera): the VISCA head simulator
+# as its VISCA server and the test hook.
+if ! up_to_date "$common/visca_sim" "$top/tools/visca_sim"; then
+  echo "board: building visca_sim"
+  sources=()
+  for src in "$top"/tools/visca_sim/*.cpp; do
+    [[ $src == *_test.cpp ]] || sources+=("$src")
+  done
+  arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static -s \
+    -o "$common/visca_sim" "${sources[@]}"
+fi
+if ! up_to_date "$common/camera_ctl" "$here/camera/camera_ctl.cpp"; then
+  echo "board: building camera_ctl"
+  arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static -s \
+    -o "$common/camera_ctl" "$here/camera/camera_ctl.cpp"
+fi
 
 bash "$here/mkinitramfs.sh" "$out" "$common"

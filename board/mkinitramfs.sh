@@ -20,6 +20,7 @@ for applet in $(qemu-arm-static "$BUSYBOX_ARM" --list); do
   [ "$applet" = busybox ] || ln -s busybox "$root/bin/$applet"
 done
 install -m 0755 "$here/init" "$root/init"
+install -m 0644 "$here/checks.sh" "$root/etc/board/checks.sh"
 install -m 0755 "$common/board_check" "$root/bin/board_check"
 install -m 0755 "$common/rjgt102-reg" "$common/sar-adc" "$root/bin/"
 cp "$here/motd" "$root/etc/board/motd"

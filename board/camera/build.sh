@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
 done
 
 # The test board's build makes the stand-ins, the test models, the guest
-# test program and the device tree for this kernel.
+# test program, the simulator, the test hook and the device tree.
 bash "$board/build.sh" --kernel "$kernel" >&2
 # shellcheck source=/dev/null
 . "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
@@ -75,6 +75,7 @@ done
 install -m 0644 "$here/lighttpd.conf" "$root/etc/lighttpd/lighttpd.conf"
 install -m 0644 "$here/camera-ctl.conf" "$root/etc/lighttpd/conf-enabled/90-camera-ctl.conf"
 install -m 0755 "$here/init" "$root/init"
+install -m 0644 "$board/checks.sh" "$root/etc/board/checks.sh"
 printf '%s\n' 'root:x:0:0:root:/root:/bin/sh' 'www-data:x:33:33:www-data:/var/www:/bin/false' \
   >"$root/etc/passwd"
 printf '%s\n' 'root:x:0:' 'www-data:x:33:' 'ptzcam:x:990:' >"$root/etc/group"
@@ -82,23 +83,10 @@ printf '%s\n' 'root:x:0:' 'www-data:x:33:' 'ptzcam:x:990:' >"$root/etc/group"
 # come first, the installed line after them.
 cat "$here/mdev.conf" "$stage/etc/mdev.conf" >"$root/etc/mdev.conf"
 
-# Programs: the VISCA head simulator, the test hook, the guest test program.
-bins=$out/../camera-bin
-mkdir -p "$bins"
-cxx=(arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static -s)
-up_to_date() { [ -e "$1" ] && [ -z "$(find "${@:2}" -newer "$1" -print -quit)" ]; }
-if ! up_to_date "$bins/visca_sim" "$top/tools/visca_sim"; then
-  sources=()
-  for src in "$top"/tools/visca_sim/*.cpp; do
-    [[ $src == *_test.cpp ]] || sources+=("$src")
-  done
-  "${cxx[@]}" -o "$bins/visca_sim" "${sources[@]}"
-fi
-if ! up_to_date "$bins/camera_ctl" "$here/camera_ctl.cpp"; then
-  "${cxx[@]}" -o "$bins/camera_ctl" "$here/camera_ctl.cpp"
-fi
-install -m 0755 "$bins/visca_sim" "$root/usr/bin/visca_sim"
-install -m 0755 "$bins/camera_ctl" "$root/usr/libexec/camera/camera_ctl"
+# Programs: the VISCA head simulator, the test hook, the guest test program,
+# all built by the test board's build.
+install -m 0755 "$common/visca_sim" "$root/usr/bin/visca_sim"
+install -m 0755 "$common/camera_ctl" "$root/usr/libexec/camera/camera_ctl"
 ln -s ../libexec/camera/camera_ctl "$root/usr/bin/camera_ctl"
 install -m 0755 "$common/board_check" "$root/usr/bin/board_check"
 cp "$top"/kbench/tests/data/mn34229_init_*.txt "$root/etc/board/"
@@ -119,12 +107,22 @@ if [ "$kernel" = 6.1 ]; then
   cp "$kroot"/modules.{order,builtin,builtin.modinfo} "$root/lib/modules/$release/"
   printf '%s\n' virtio_mmio virtio_net >>"$conf"
 fi
-for name in qvsys sensor_framework board_i2c_slave board_sar_model; do
+# From board/modules.txt, as the test board loads them: the drivers' options
+# (the board has sensors on pads 0 and 1), and every other module loaded at
+# start; the test models are listed, modprobe brings the stand-ins the
+# drivers need.
+options=$root/etc/modprobe.d/board.conf
+echo "# The virtual board's settings of the drivers" >"$options"
+grep -v '^#' "$board/modules.txt" | while read -r name src _deps when params; do
+  if [ -z "$name" ] || [ "$when" = check ]; then
+    continue
+  elif [[ $src == drivers/* ]]; then
+    [ "$params" = - ] || echo "options $name ${params//,/ }" >>"$options"
+    continue
+  fi
   install -m 0644 "$kmod/$name/$name.ko" "$extra/"
+  [[ $src != board/test_modules/* ]] || echo "$name" >>"$conf"
 done
-printf '%s\n' board_i2c_slave board_sar_model >>"$conf"
-printf '%s\n' '# The virtual board has sensors on pads 0 and 1.' 'options mn34229drv chmap=3' \
-  >"$root/etc/modprobe.d/board.conf"
 depmod -b "$root" "$release" 2>/dev/null
 
 [ -z "$overlay" ] || cp -a "$overlay/." "$root/"

@@ -69,3 +69,18 @@ need_kernel49() {
     stage_end
   fi
 }
+
+# run_examples_missing FILE [WANT...]: what the output of
+# `scripts/run.sh --once` in FILE lacks of the examples' answers (shown by
+# sed -n l, so each line ends in $), the stop's packet in the simulator's
+# log, the speed memory, and the further WANT texts; empty when nothing is
+# missing.
+run_examples_missing() {
+  local out=$1 want missing=
+  shift
+  for want in 'pTS9950$' 'pTS5050$' 'zS75$' 'aPC800080000$' 'GZ555$' \
+      '81 01 06 01 17 10 03 03 FF  pan-tilt stop' 'speed memory: 1710' "$@"; do
+    grep -qF -- "$want" "$out" || missing="$missing '$want'"
+  done
+  echo "$missing"
+}
