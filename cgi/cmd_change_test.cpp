@@ -40,7 +40,7 @@ TEST(JudgeOrientation, RangesOfEveryClass) {
   for (const auto &c : cases) EXPECT_EQ(judge_orientation(c.v), c.cls) << c.v;
 }
 
-TEST(VmixcmdToViscacmd, ZoomAndHomeCommands) {
+TEST(CtrlcmdToViscacmd, ZoomAndHomeCommands) {
   struct {
     const char *command;
     int selector;
