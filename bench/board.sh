@@ -2,7 +2,8 @@
 # ptz_cgi on the target: the benchmark runs inside the virtual camera (the
 # ARMv7 guest under QEMU, one CPU), against the camera's own lighttpd and
 # the installed ARMv7 ptz_cgi.
-#   bash bench/board.sh [--kernel 6.1|4.9] [ROUNDS]   (default 6.1, 10 rounds)
+#   bash bench/board.sh [--kernel 6.1|4.9] [--gateway static|dynamic] [ROUNDS]
+#     (default 6.1, the gateway scripts/install.sh installs, 10 rounds)
 #   BENCH_REQUESTS (default 25) requests per program and round,
 #   BENCH_STARTUP_RUNS (default 200) runs per program when started directly.
 #
@@ -48,8 +49,10 @@ rounds=10
 while [ $# -gt 0 ]; do
   case $1 in
     --kernel) kernel=${2:-}; shift 2 ;;
+    # The camera's build passes it on to scripts/install.sh.
+    --gateway) export GATEWAY_LINK=${2:-}; shift 2 ;;
     [0-9]*) rounds=$1; shift ;;
-    *) echo "usage: $0 [--kernel 6.1|4.9] [ROUNDS]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--kernel 6.1|4.9] [--gateway static|dynamic] [ROUNDS]" >&2; exit 2 ;;
   esac
 done
 requests=${BENCH_REQUESTS:-25}
@@ -90,7 +93,9 @@ log=$work/console.log
 port=$(( 20000 + RANDOM % 20000 ))
 camera_boot "$kernel" "$port" "$log" camera.run=/usr/libexec/camera/bench
 camera_wait_ready 300
+gateway=${BOARD_OUT:-build/board}/$kernel/camera-root/usr/lib/ptz-gateway/ptz_cgi
 echo "camera $kernel ready; benchmark running ($rounds rounds x $requests requests)"
+echo "ptz_cgi: $(stat -c %s "$gateway") bytes, $(file -b "$gateway" | grep -o '[a-z]* linked')"
 # Generous: a request takes some 50 ms on 6.1; the debug kernel and a busy
 # host are several times slower.
 limit=$(( 300 + rounds * requests * 2 + startup_runs ))

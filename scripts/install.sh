@@ -3,7 +3,7 @@
 # build lays out the board's root file system:
 #
 #   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
-#                      [--strip-modules] ROOTFS
+#                      [--strip-modules] [--gateway static|dynamic] ROOTFS
 #
 #   ROOTFS               the staging root (DESTDIR); ROOTFS=... or DESTDIR=...
 #                        in the environment do as well
@@ -16,6 +16,11 @@
 #                        The stand-ins themselves are not installed.
 #   --strip-modules      strip debug information from the modules
 #                        (INSTALL_MOD_STRIP=1)
+#   --gateway static|dynamic   ptz_cgi linked statically, the C library
+#                        included (default; armv7-static preset), or
+#                        against the board's glibc 2.34 or later (armv7
+#                        preset); GATEWAY_LINK=... in the environment does
+#                        as well
 #
 # Steps, each the command a firmware build would run itself:
 #   1. the modules, built in a private copy of the sources, into
@@ -34,6 +39,7 @@ kernel=6.1
 kdir=
 standins=
 strip=
+gateway=${GATEWAY_LINK:-static}
 rootfs=${ROOTFS:-${DESTDIR:-}}
 while [ $# -gt 0 ]; do
   case $1 in
@@ -41,11 +47,17 @@ while [ $# -gt 0 ]; do
     --kdir) kdir=${2:-}; shift 2 ;;
     --against-standins) standins=1; shift ;;
     --strip-modules) strip=1; shift ;;
+    --gateway) gateway=${2:-}; shift 2 ;;
     -*) usage ;;
     *) rootfs=$1; shift ;;
   esac
 done
 [ -n "$rootfs" ] || usage
+case $gateway in
+  static) preset=armv7-static ;;
+  dynamic) preset=armv7 ;;
+  *) usage ;;
+esac
 mkdir -p "$rootfs"
 rootfs=$(cd "$rootfs" && pwd)
 log() { echo "install: $*"; }
@@ -102,12 +114,12 @@ depmod -b "$rootfs" "$release" 2>"$tree/depmod.log" || { cat "$tree/depmod.log" 
 grep -v 'could not open modules\.\(order\|builtin\)' "$tree/depmod.log" >&2 || true
 log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '%f ' | sort)"
 
-# 2. User space, cross-built with the armv7 preset.
-log "building ptz_cgi and the device tools"
-cmake --preset armv7 -DCMAKE_INSTALL_PREFIX=/usr -S "$top" >/dev/null
-cmake --build "$top/build/armv7" -j2 --target ptz_cgi rjgt102-reg sar-adc >/dev/null
+# 2. User space, cross-built with the preset of the gateway's linking.
+log "building ptz_cgi ($gateway) and the device tools"
+cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr -S "$top" >/dev/null
+cmake --build "$top/build/$preset" -j2 --target ptz_cgi rjgt102-reg sar-adc >/dev/null
 for component in gateway tools; do
-  DESTDIR=$rootfs cmake --install "$top/build/armv7" --prefix /usr --component "$component" \
+  DESTDIR=$rootfs cmake --install "$top/build/$preset" --prefix /usr --component "$component" \
     --strip >/dev/null
 done
 

@@ -70,6 +70,9 @@ for program in usr/lib/ptz-gateway/ptz_cgi usr/sbin/rjgt102-reg usr/sbin/sar-adc
   ! arm-linux-gnueabihf-readelf -S "$stage/$program" | grep -q '\.symtab' || fail "$program is not stripped"
 done
 pass "modules and programs stripped"
+# The gateway the install rules ship starts on any C library.
+gateway=$(file -b "$stage/usr/lib/ptz-gateway/ptz_cgi")
+[[ $gateway == *"statically linked"* ]] || fail "ptz_cgi is not linked statically: $gateway"
 
 # 3. One boot: served tests from the host, the guest's own checks.
 # shellcheck source=board/camera/boot.sh
