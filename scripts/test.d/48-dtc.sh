@@ -26,6 +26,19 @@ validate() {
   dt-validate "$@" -s "$tmp/schema.json" "$dtb" 2>&1
 }
 
+# check_tree WHAT DTS: compiles cleanly and validates against every schema.
+check_tree() {
+  local dtb report
+  dtb=$tmp/$(basename "$2" .dts).dtb
+  if ! compile "$2" "$dtb"; then
+    fail "$1: does not compile cleanly"
+  elif report=$(validate "$dtb") && [ -z "$report" ]; then
+    pass "$1: compiled and validated"
+  else
+    fail "$1: $report"
+  fi
+}
+
 if dt-doc-validate -u "$bindings" "$bindings"/*.yaml; then
   pass "bindings match the meta-schemas: $(cd "$bindings" && echo *.yaml)"
 else
@@ -38,23 +51,10 @@ dt-mk-schema -j "$bindings" >"$tmp/schema.json" 2>"$tmp/mk.err"
 for yaml in "$bindings"/*.yaml; do
   name=$(basename "$yaml" .yaml)
   dt-extract-example "$yaml" >"$tmp/$name.example.dts"
-  if ! compile "$tmp/$name.example.dts" "$tmp/$name.example.dtb"; then
-    fail "$name: the examples do not compile cleanly"
-  elif report=$(validate "$tmp/$name.example.dtb") && [ -z "$report" ]; then
-    pass "$name: the examples compile and validate"
-  else
-    fail "$name: examples: $report"
-  fi
+  check_tree "$name's examples" "$tmp/$name.example.dts"
 done
-
 example=docs/devicetree/tessel-sar-example.dts
-if ! compile "$example" "$tmp/example.dtb"; then
-  fail "$example does not compile cleanly"
-elif report=$(validate "$tmp/example.dtb") && [ -z "$report" ]; then
-  pass "$example compiles and validates"
-else
-  fail "$example: $report"
-fi
+check_tree "$example" "$example"
 # The check can fail: a property the binding lacks is reported.
 printf '&{/soc/adc@1f002000} {\n\tinterrupts = <5>;\n};\n' | cat "$example" - >"$tmp/extra.dts"
 dtc -q -I dts -O dtb -o "$tmp/extra.dtb" "$tmp/extra.dts"
