@@ -48,16 +48,9 @@ userland=$KCACHE/userland-armhf
 # libc-bin only for its ldconfig, run at build time.
 packages="lighttpd:armhf libc6:armhf libcrypt1:armhf libnettle8:armhf libpcre2-8-0:armhf
   libxxhash0:armhf libc-bin:armhf"
-if [ "$(cat "$userland/packages" 2>/dev/null)" != "$packages" ]; then
-  echo "camera: downloading the armhf lighttpd and its libraries" >&2
-  rm -rf "$userland"
-  mkdir -p "$userland/debs"
-  # shellcheck disable=SC2086 # one word per package
-  (cd "$userland/debs" && apt-get download -qq $packages 2>/dev/null) ||
-    { apt-get update -qq && (cd "$userland/debs" && apt-get download -qq $packages); }
-  for deb in "$userland"/debs/*.deb; do dpkg -x "$deb" "$userland/root"; done
-  echo "$packages" >"$userland/packages"
-fi
+# shellcheck source=scripts/lib/armhf.sh
+. "$top/scripts/lib/armhf.sh"
+armhf_unpack "$userland" "$packages" camera
 
 # 3. The camera's root: the staging root, then the board's own parts.
 root=$out/camera-root

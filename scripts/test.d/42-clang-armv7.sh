@@ -12,25 +12,18 @@ stage_tmpdir
 top=$stage_top
 toolchain=$top/cmake/arm-linux-gnueabihf.cmake
 
-# The sysroot: Debian's armhf packages unpacked, never installed, kept in
-# the kernel cache beside the camera's userland.
+# The sysroot: Debian's armhf packages, kept in the kernel cache beside the
+# camera's userland.
 bash scripts/kernel/prepare.sh
-sysroot=${KCACHE:-/var/cache/ptzcam-kernel}/sysroot-armhf
-packages="libc6:armhf libc6-dev:armhf linux-libc-dev:armhf libgcc-s1:armhf libgcc-12-dev:armhf
-  libstdc++6:armhf libstdc++-12-dev:armhf"
+# shellcheck source=scripts/lib/armhf.sh
+. scripts/lib/armhf.sh
+cache=${KCACHE:-/var/cache/ptzcam-kernel}/sysroot-armhf
 (
   flock 9
-  if [ "$(cat "$sysroot/.packages" 2>/dev/null)" != "$packages" ]; then
-    echo "clang-armv7: unpacking Debian's armhf packages into $sysroot"
-    rm -rf "$sysroot"
-    mkdir -p "$tmp/debs"
-    # shellcheck disable=SC2086 # one word per package
-    (cd "$tmp/debs" && apt-get download -qq $packages 2>/dev/null) ||
-      { apt-get update -qq && (cd "$tmp/debs" && apt-get download -qq $packages); }
-    for deb in "$tmp"/debs/*.deb; do dpkg -x "$deb" "$sysroot"; done
-    echo "$packages" >"$sysroot/.packages"
-  fi
-) 9>"${sysroot%/*}/.sysroot-armhf.lock"
+  armhf_unpack "$cache" "libc6:armhf libc6-dev:armhf linux-libc-dev:armhf libgcc-s1:armhf
+    libgcc-12-dev:armhf libstdc++6:armhf libstdc++-12-dev:armhf" clang-armv7
+) 9>"$cache.lock"
+sysroot=$cache/root
 
 targets=(ptz_cgi ptz_cgi_unit_tests visca_sim visca_sim_tests rjgt102-reg sar-adc devtools_cli_test)
 build=build/armv7-clang
