@@ -107,6 +107,7 @@ class memory_fake final : public speed_memory_io {
     stored.assign(text, length);
     return static_cast<long>(length);
   }
+  void trim(int, std::size_t) override {}  // write() replaces the whole string
   void close(int) override { --open_files; }
 };
 
@@ -157,9 +158,13 @@ TEST_F(SpeedMemory, FailedStoresEndTheRequestWithTheLockGivenBack) {
   EXPECT_EQ(memory.stored, "");
 }
 
-TEST_F(SpeedMemory, StopWithoutStoredSpeedsRepeatsNone) {
-  memory.refuse_open = true;
-  EXPECT_STREQ(ctrlcmd_to_viscacmd("PTS5050", kSelectPanTilt), "810106010303");
+TEST_F(SpeedMemory, StopWithoutValidStoredSpeedsGoesOutAtTheLowest) {
+  for (const char *record : {"", "0000", "1800", "0114", "17a0"}) {
+    memory.stored = record;
+    EXPECT_STREQ(ctrlcmd_to_viscacmd("PTS5050", kSelectPanTilt), "8101060101010303") << record;
+  }
+  memory.stored = "1713";
+  EXPECT_STREQ(ctrlcmd_to_viscacmd("PTS5050", kSelectPanTilt), "8101060117130303");
 }
 
 }  // namespace
