@@ -2,6 +2,7 @@
 
 #include "process.h"
 #include "semaphore.h"
+#include "shared_file.h"
 
 #include <algorithm>
 #include <array>
@@ -206,8 +207,7 @@ const char *ctrlcmd_to_viscacmd(const char *command, int selector) {
 // Only a regular file counts: anything else at the record's place (a FIFO
 // would block the load) is unusable for a load and replaced by a store.
 // The first store creates the file with mode 0777 whatever the umask, as
-// the lock's objects are, so that a first run as root leaves it usable by
-// the web server.
+// the lock's objects are (open_shared).
 
 namespace {
 
@@ -216,7 +216,7 @@ constexpr std::size_t kSpeedWordWidth = 4;
 // A descriptor of a regular file, its size in *size; anything else is
 // refused with EINVAL.
 int open_regular(const char *path, int flags, unsigned mode, off_t *size) {
-  const int fd = ::open(path, flags | O_NONBLOCK, mode);
+  const int fd = open_shared(path, flags | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -239,14 +239,9 @@ class system_speed_memory final : public speed_memory_io {
     return close_sem();
   }
   int open(const char *path, int flags, unsigned mode) override {
-    if (!(flags & O_CREAT)) return open_regular(path, flags, mode, &size_);
-    int fd = open_regular(path, flags & ~O_CREAT, mode, &size_);
-    if (fd < 0 && errno == EINVAL && unlink(path) == 0) errno = ENOENT;
-    if (fd < 0 && errno == ENOENT) {
-      const mode_t mask = umask(0);
-      fd = open_regular(path, flags, mode, &size_);
-      umask(mask);
-    }
+    const int fd = open_regular(path, flags, mode, &size_);
+    if (fd < 0 && errno == EINVAL && (flags & O_CREAT) && unlink(path) == 0)
+      return open_regular(path, flags, mode, &size_);
     return fd;
   }
   long read(int fd, char *buffer, std::size_t size) override { return ::read(fd, buffer, size); }

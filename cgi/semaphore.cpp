@@ -1,6 +1,7 @@
 #include "semaphore.h"
 
 #include "process.h"
+#include "shared_file.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -106,9 +107,7 @@ int open_lock_file(const char **why) {
   // 0666 whatever the umask so that requests running under another user
   // share it; flock also works on a read-only descriptor.
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  const mode_t mask = umask(0);
-  int fd = open(kSemLockPath, O_RDWR | O_CREAT | kFlags, 0666);
-  umask(mask);
+  int fd = open_shared(kSemLockPath, O_RDWR | O_CREAT | kFlags, 0666);
   const int err = errno;
   if (fd < 0 && err != ELOOP) fd = open(kSemLockPath, O_RDONLY | kFlags);
   if (fd < 0) {
@@ -188,9 +187,12 @@ int sem_create_or_open() {
   on_fault.sa_flags = SA_NODEFER;
   sigemptyset(&on_fault.sa_mask);
   sigaction(SIGBUS, &on_fault, nullptr);
-  const mode_t mask = umask(0);
-  sem = sem_open(kSemName, O_CREAT, 0777, 1);
-  umask(mask);
+  sem = sem_open(kSemName, 0);
+  if (sem == SEM_FAILED && errno == ENOENT) {  // created as open_shared creates a file
+    const mode_t mask = umask(0);
+    sem = sem_open(kSemName, O_CREAT, 0777, 1);
+    umask(mask);
+  }
   if (sem != SEM_FAILED) return 0;
   sem = nullptr;
   std::fprintf(stderr, "sem_open: %s; using the lock file alone\n", std::strerror(errno));
