@@ -3,10 +3,11 @@
  * cannot do without, then the same output as the gateway for "PTS9950".
  *  - the speed memory: open "sem_cgi", take it, truncate and write the four
  *    digits, release and close it (with TAKE_FLOCK also the kernel file lock
- *    the gateway takes first, to measure what that costs; with
- *    REPLACE_FILE the digits go to a new file renamed over the old one, as
- *    the gateway stores them);
- *  - the port file, one datagram to the VISCA server and its two replies.
+ *    the gateway takes first, to measure what that costs; with AS_GATEWAY
+ *    the digits are written in place over the old ones, the file checked
+ *    and never emptied, as the gateway stores them);
+ *  - the port file, one datagram to the VISCA server and its two replies
+ *    (with AS_GATEWAY from a socket bound to 127.0.0.1, as the gateway's).
  */
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -35,22 +36,21 @@ static void store_speeds(void)
 	if (sem == SEM_FAILED)
 		_exit(1);
 	sem_wait(sem);
-#ifdef REPLACE_FILE
-	char temp[64];
+#ifdef AS_GATEWAY
 	struct stat st;
-	snprintf(temp, sizeof(temp), "./cgi-bin/vv_ww.config.%d", (int)getpid());
-	lstat("./cgi-bin/vv_ww.config", &st);
-	int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0777);
+	int fd = open("./cgi-bin/vv_ww.config", O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0777);
+	if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+		_exit(1);
 #else
 	int fd = open("./cgi-bin/vv_ww.config", O_RDWR | O_CREAT | O_TRUNC, 0777);
 #endif
 	if (fd < 0 || write(fd, "1710", 4) != 4)
 		_exit(1);
-	close(fd);
-#ifdef REPLACE_FILE
-	if (rename(temp, "./cgi-bin/vv_ww.config") != 0)
+#ifdef AS_GATEWAY
+	if (st.st_size > 4 && ftruncate(fd, 4) != 0)
 		_exit(1);
 #endif
+	close(fd);
 	sem_post(sem);
 #ifdef TAKE_FLOCK
 	close(lock);
@@ -80,6 +80,14 @@ static void exchange(void)
 
 	if (s < 0)
 		_exit(1);
+#ifdef AS_GATEWAY
+	struct sockaddr_in local;
+	memset(&local, 0, sizeof(local));
+	local.sin_family = AF_INET;
+	local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	if (bind(s, (struct sockaddr *)&local, sizeof(local)) != 0)
+		_exit(1);
+#endif
 	setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
 	memset(&to, 0, sizeof(to));
 	to.sin_family = AF_INET;

@@ -2,6 +2,7 @@
 
 #include "process.h"
 #include "semaphore.h"
+#include "shared_file.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +29,7 @@ constexpr const char kZoomStop[] = "8101040700";
 constexpr const char kHome[] = "81010604";
 constexpr const char kInvalid[] = "00000000";
 constexpr const char kStopDirection[] = "0303";
+constexpr const char kLowestSpeeds[] = "0101";  // pan and tilt speed 1
 
 // Direction texts of the pan/tilt drive classes 0..7.
 constexpr std::array<const char *, 8> kDirection = {
@@ -147,9 +148,12 @@ const char *control_cmd_change(const char *text, int count, int position) {
   }
   switch (cls) {
     case kClassStop: {
+      // A drive without its two speed bytes is a syntax error to the head,
+      // which then keeps moving: with no speeds stored, the lowest go out.
       char stored[kArgSize] = {};
       VV_WW_from_or_to_file(0, 0, stored, 4);
-      dest_cmd = visca_pack_cmd(kPanTiltDrive, 0, stored, kStopDirection, 0, 0);
+      dest_cmd = visca_pack_cmd(kPanTiltDrive, 0, stored[0] ? stored : kLowestSpeeds,
+                                kStopDirection, 0, 0);
       break;
     }
     case kClassZoomTele:
@@ -181,12 +185,38 @@ const char *ctrlcmd_to_viscacmd(const char *command, int selector) {
   }
 }
 
+// How the speed memory is stored, and why that is safe.
+//
+// A store writes the four characters over the start of the file, in place,
+// with one write at offset 0, and then cuts a longer file to four. It never
+// empties the file first, and it makes no other file:
+//  - Under the lock a load finds the old record or the new one. Killed at
+//    any instant, a store leaves one of them: a write of four bytes within
+//    one page is copied whole or not at all, and before the cut the new
+//    record is only followed by old bytes that no load reads.
+//  - A write that fails (a full disk, a file-size limit) has written
+//    nothing, so the old record stays. Only a limit of one to three bytes
+//    could cut it short, and that takes setrlimit: ulimit counts 512-byte
+//    blocks. The store then fails all the same.
+//  - The file keeps its owner, its mode and its links whoever stores it,
+//    its folder need not be writable, and nothing is left behind.
+//  - A request that went on without the lock might, in the instant of a
+//    store's copy, read a mix of two records. So a load takes only a record
+//    a store could have written (pan speed 1 to 17, tilt speed 1 to 13): a
+//    stop made from such a mix still carries valid speeds, and stops.
+// Only a regular file counts: anything else at the record's place (a FIFO
+// would block the load) is unusable for a load and replaced by a store.
+// The first store creates the file with mode 0777 whatever the umask, as
+// the lock's objects are (open_shared).
+
 namespace {
 
-// A descriptor of a regular file: anything else (a FIFO would block every
-// read) is refused with EINVAL.
-int open_regular(const char *path, int flags, unsigned mode) {
-  const int fd = ::open(path, flags | O_NONBLOCK, mode);
+constexpr std::size_t kSpeedWordWidth = 4;
+
+// A descriptor of a regular file, its size in *size; anything else is
+// refused with EINVAL.
+int open_regular(const char *path, int flags, unsigned mode, off_t *size) {
+  const int fd = open_shared(path, flags | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -194,10 +224,9 @@ int open_regular(const char *path, int flags, unsigned mode) {
     errno = EINVAL;
     return -1;
   }
+  *size = st.st_size;
   return fd;
 }
-
-bool cannot_write_folder(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
 class system_speed_memory final : public speed_memory_io {
  public:
@@ -210,69 +239,23 @@ class system_speed_memory final : public speed_memory_io {
     return close_sem();
   }
   int open(const char *path, int flags, unsigned mode) override {
-    return open_regular(path, flags, mode);
+    const int fd = open_regular(path, flags, mode, &size_);
+    if (fd < 0 && errno == EINVAL && (flags & O_CREAT) && unlink(path) == 0)
+      return open_regular(path, flags, mode, &size_);
+    return fd;
   }
   long read(int fd, char *buffer, std::size_t size) override { return ::read(fd, buffer, size); }
   long write(int fd, const char *text, std::size_t length) override {
     return ::write(fd, text, length);
   }
+  // A failed cut leaves bytes that no load reads; the next store cuts them.
+  void trim(int fd, std::size_t length) override {
+    if (size_ > static_cast<off_t>(length)) (void)ftruncate(fd, static_cast<off_t>(length));
+  }
   void close(int fd) override { ::close(fd); }
 
-  // The new record goes to a file of its own beside the one it replaces
-  // (behind a symlink, so that the link stays), and rename puts it in
-  // place: a reader, locked or not, sees the old record or the new one.
-  // Where that folder cannot be written, the file is rewritten in place.
-  int create(const char *path) override {
-    temp_[0] = '\0';
-    const char *target = path;
-    struct stat st {};
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-      if (!realpath(path, target_))  // dangling: written through the link
-        return in_place(path);
-      target = target_;
-    }
-    if (target != target_ && !copy(target_, target)) return in_place(path);
-    const int n = std::snprintf(temp_, sizeof(temp_), "%s.%d", target_, static_cast<int>(getpid()));
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof(temp_)) return in_place(path);
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temp_, kFlags, 0777);
-    if (fd < 0 && errno == EEXIST && unlink(temp_) == 0)  // left by a killed request
-      fd = ::open(temp_, kFlags, 0777);
-    if (fd < 0 && cannot_write_folder(errno)) return in_place(path);
-    if (fd < 0) temp_[0] = '\0';
-    return fd;
-  }
-  bool commit(int fd) override {
-    ::close(fd);
-    if (temp_[0] == '\0' || rename(temp_, target_) == 0) return true;
-    drop_temp();
-    return false;
-  }
-  void discard(int fd) override {
-    ::close(fd);
-    drop_temp();
-  }
-
  private:
-  int in_place(const char *path) {
-    temp_[0] = '\0';
-    return open_regular(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
-  }
-  static bool copy(char (&to)[PATH_MAX], const char *from) {
-    const std::size_t n = std::strlen(from);
-    if (n >= sizeof(to)) return false;
-    std::memcpy(to, from, n + 1);
-    return true;
-  }
-  void drop_temp() {
-    const int err = errno;
-    if (temp_[0] != '\0') unlink(temp_);
-    temp_[0] = '\0';
-    errno = err;
-  }
-
-  char target_[PATH_MAX] = {};
-  char temp_[PATH_MAX] = {};  // empty when writing in place
+  off_t size_ = 0;  // of the file last opened
 };
 
 system_speed_memory s_system_io;
@@ -281,13 +264,21 @@ speed_memory_io *s_io = &s_system_io;
 // Store failures end the process, but never with the lock held.
 [[noreturn]] void store_failed(int fd) {
   std::perror("write");
-  if (fd >= 0) s_io->discard(fd);
+  if (fd >= 0) s_io->close(fd);
   s_io->unlock();
   end_process(1);
 }
 
-bool all_digits(const char *text, std::size_t n) {
-  return std::all_of(text, text + n, [](char c) { return c >= '0' && c <= '9'; });
+int two_digits(const char *text) { return (text[0] - '0') * 10 + (text[1] - '0'); }
+
+// Four digits, each pair a speed that a movement can have.
+bool speed_word(const char *text, std::size_t n) {
+  if (n != kSpeedWordWidth ||
+      !std::all_of(text, text + n, [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  const int pan = two_digits(text);
+  const int tilt = two_digits(text + 2);
+  return pan >= 1 && pan <= pan_speed(49) && tilt >= 1 && tilt <= tilt_speed(49);
 }
 
 }  // namespace
@@ -298,7 +289,7 @@ int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width) {
   s_io->lock();
   const auto size = static_cast<std::size_t>(width);
   if (flag) {
-    const int fd = s_io->create(kSpeedMemoryPath);
+    const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CREAT | O_CLOEXEC, 0777);
     if (fd < 0) store_failed(fd);
     char text[kIntTextSize] = {};
     const int len = int_to_str(value, text, width);
@@ -307,20 +298,29 @@ int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width) {
       if (written >= 0) errno = ENOSPC;  // a short write to a file: no room left
       store_failed(fd);
     }
-    if (!s_io->commit(fd)) store_failed(-1);
+    s_io->trim(fd, static_cast<std::size_t>(len));
+    s_io->close(fd);
+    return s_io->unlock();
+  }
+  const char *why = "not a speed word";
+  const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) {
+    why = std::strerror(errno);
   } else if (size < kIntTextSize) {
-    // Only a whole record of digits goes into a stop command; anything
-    // else (short, binary, another program's text) counts as none.
-    const int fd = s_io->open(kSpeedMemoryPath, O_RDWR | O_CLOEXEC, 0);
-    if (fd >= 0) {
-      char record[kIntTextSize] = {};
-      std::size_t got = 0;
-      long n;
-      while (got < size && (n = s_io->read(fd, record + got, size - got)) > 0)
-        got += static_cast<std::size_t>(n);
-      s_io->close(fd);
-      if (got == size && all_digits(record, size)) std::memcpy(buffer, record, size);
+    char record[kIntTextSize] = {};
+    std::size_t got = 0;
+    long n;
+    while (got < size && (n = s_io->read(fd, record + got, size - got)) > 0)
+      got += static_cast<std::size_t>(n);
+    if (got == size && speed_word(record, size)) {
+      std::memcpy(buffer, record, size);
+      why = nullptr;
     }
   }
-  return s_io->unlock();
+  if (fd >= 0) s_io->close(fd);
+  const int rc = s_io->unlock();
+  if (why)
+    std::fprintf(stderr, "ptz_cgi: speed memory %s: %s; the stop goes out at the lowest speeds\n",
+                 kSpeedMemoryPath, why);
+  return rc;
 }

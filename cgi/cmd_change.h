@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <fcntl.h>
 
 // Movement classes of a speed value (see judge_orientation).
 enum movement_class : int {
@@ -53,9 +52,10 @@ inline constexpr int kIntTextSize = 16;
 
 // Stores (flag != 0) `value` as `width` characters, or loads (flag == 0)
 // `width` characters into `buffer` without a terminator, under the process
-// lock. A load leaves `buffer` as it was unless the record starts with
-// `width` decimal digits. Returns close_sem's result; every store failure
-// ends the process with status 1 and leaves the previous record.
+// lock. A load leaves `buffer` as it was, and says why on standard error,
+// unless the file holds a speed word a store could have written. Returns
+// close_sem's result; every store failure ends the process with status 1
+// and leaves the previous record.
 int VV_WW_from_or_to_file(int value, int flag, char *buffer, int width);
 
 // The lock and file access behind the speed memory. The program uses the
@@ -69,20 +69,11 @@ class speed_memory_io {
   // A descriptor, or -1 with errno set.
   virtual int open(const char *path, int flags, unsigned mode) = 0;
   virtual long read(int fd, char *buffer, std::size_t size) = 0;
+  // Writes at the file's start, over what is there.
   virtual long write(int fd, const char *text, std::size_t length) = 0;
+  // Drops what lies beyond the first `length` bytes, if anything does.
+  virtual void trim(int fd, std::size_t length) = 0;
   virtual void close(int fd) = 0;
-  // A store writes a new record through create() and puts it in place of
-  // the old one with commit(); discard() drops it. The program replaces
-  // the file whole, so a failed store leaves the old record.
-  virtual int create(const char *path) {
-    return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
-  }
-  // False, with errno set, when the record could not be put in place.
-  virtual bool commit(int fd) {
-    close(fd);
-    return true;
-  }
-  virtual void discard(int fd) { close(fd); }
 
  protected:
   ~speed_memory_io() = default;

@@ -1,12 +1,18 @@
 // Entry of ptz_cgi: the web server runs it once per request.
 #include "output.h"
+#include "process.h"
 #include "ptz_cgi.h"
 
 #include <array>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 int main() {
+  start_request_budget();
+  // Under a file-size limit a write past it must fail (EFBIG) and take its
+  // failure path, not kill the request half-way with the lock taken.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Every way out, including exit() deep inside, writes what was printed.
   std::atexit(out_flush);
   const char *method = std::getenv("REQUEST_METHOD");

@@ -1,6 +1,6 @@
-// How a request ends from deep inside: the web server only sees the exit
-// status. Tests and the fuzzer put their own ending in place so that a whole
-// request runs in-process.
+// How a request ends from deep inside, and how long it may take: the web
+// server only sees the exit status. Tests and the fuzzer put their own
+// ending in place so that a whole request runs in-process.
 #pragma once
 
 // Flushes nothing itself: main's atexit handler writes what was printed.
@@ -9,3 +9,16 @@
 // An ender must not return (it throws or longjmps); null restores exit().
 using process_ender = void (*)(int status);
 void set_process_ender(process_ender ender);
+
+// Milliseconds on the monotonic clock.
+long long monotonic_ms();
+
+// No request may end later than 5 s after it began, whatever it waited
+// for: main starts this budget (the rest of the 5 s covers the start-up
+// before main and the exit), and every wait of the request is cut to what
+// is left of it. Without a started budget (tests, the fuzzer) each wait
+// keeps its own limit.
+inline constexpr int kRequestBudgetMs = 4500;
+void start_request_budget();
+// `limit`, or what is left of the budget when that is less (never below 0).
+int request_wait_ms(int limit);

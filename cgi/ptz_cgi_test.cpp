@@ -94,9 +94,9 @@ TEST(LowerCase, ChangesOnlyTheLeadingCharacters) {
   char a[] = "PTS5050";
   EXPECT_EQ(ABC_to_aBC(a), a);
   EXPECT_STREQ(a, "pTS5050");
-  char b[] = "AXZ555";
+  char b[] = "AXZABC";
   ABC_to_abc(b, 3);
-  EXPECT_STREQ(b, "axz555");
+  EXPECT_STREQ(b, "axzABC");
   char c[] = "1X";
   ABC_to_aBC(c);
   EXPECT_STREQ(c, "1X");

@@ -8,8 +8,8 @@
 // Handle of "sem_cgi" during one access; null outside an access.
 extern sem_t *sem;
 
-// Opens (creating if needed, free) "sem_cgi". On failure reports "sem_open"
-// and ends the process with status 1, before the file is touched.
+// Opens (creating if needed, free) "sem_cgi". On failure says so and
+// returns -1; the lock is then the file lock alone.
 int sem_create_or_open();
 // Takes the lock; ends the process with status 1 if the wait fails. Waits
 // are bounded: when the lock cannot be had in time, or its file cannot be

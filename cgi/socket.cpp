@@ -3,12 +3,12 @@
 #include "output.h"
 #include "process.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -41,35 +41,50 @@ void look_up_port() {
   if (s_wSerPort == 0) s_wSerPort = kDefaultPort;
 }
 
-long long now_ms() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Waits until a datagram is readable or timeout_ms has passed.
 bool poll_readable(int fd, int timeout_ms) {
   pollfd p{fd, POLLIN, 0};
-  const long long deadline = now_ms() + timeout_ms;
+  const long long deadline = monotonic_ms() + timeout_ms;
   for (;;) {
     const int rc = poll(&p, 1, timeout_ms);
     if (rc > 0) return true;
     if (rc == 0 || errno != EINTR) return false;
-    timeout_ms = static_cast<int>(deadline - now_ms());
+    timeout_ms = static_cast<int>(deadline - monotonic_ms());
     if (timeout_ms <= 0) return false;
   }
 }
 
+// The socket is bound to 127.0.0.1, so that no other host can reach it, and
+// a reply counts only when it comes from 127.0.0.1, the VISCA server's
+// address. Its port is not checked: a server may answer from another socket
+// than the one it was sent to.
 class udp_transport final : public visca_transport {
  public:
-  int open() override { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+  int open() override {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof(local)) != 0) {
+      const int err = errno;
+      ::close(fd);
+      errno = err;
+      return -1;
+    }
+    return fd;
+  }
   void send(int fd, const unsigned char *packet, std::size_t length, const sockaddr *address,
             socklen_t address_length) override {
     (void)sendto(fd, packet, length, 0, address, address_length);
   }
   bool wait_readable(int fd, int timeout_ms) override { return poll_readable(fd, timeout_ms); }
   long receive(int fd, unsigned char *buffer, std::size_t size) override {
-    return recvfrom(fd, buffer, size, 0, nullptr, nullptr);
+    sockaddr_in from{};
+    socklen_t from_length = sizeof(from);
+    const long n = recvfrom(fd, buffer, size, 0, reinterpret_cast<sockaddr *>(&from), &from_length);
+    if (n >= 0 && (from.sin_family != AF_INET || from.sin_addr.s_addr != htonl(INADDR_LOOPBACK)))
+      return kNotFromServer;
+    return n;
   }
   void close(int fd) override { ::close(fd); }
 };
@@ -122,17 +137,21 @@ void cmd_send_to_server(int socket, const unsigned char *packet, int packet_leng
   s_transport->send(socket, packet, static_cast<std::size_t>(packet_length), address,
                     address_length);
 
-  const long long deadline = now_ms() + kExchangeBudgetMs;
+  const long long deadline = monotonic_ms() + request_wait_ms(kExchangeBudgetMs);
   const int awaited = flag ? 1 : 2;
   for (int i = 0; i < awaited; ++i) {
-    const long long left = deadline - now_ms();
-    const int wait = static_cast<int>(left < kReplyTimeoutMs ? left : kReplyTimeoutMs);
-    if (wait <= 0 || !s_transport->wait_readable(socket, wait)) {
-      std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server timed out\n", i + 1,
-                   awaited);
-      return;
+    // Datagrams from elsewhere do not extend the wait.
+    const long long until = std::min(deadline, monotonic_ms() + kReplyTimeoutMs);
+    long got = kNotFromServer;
+    while (got == kNotFromServer) {
+      const long long wait = until - monotonic_ms();
+      if (wait <= 0 || !s_transport->wait_readable(socket, static_cast<int>(wait))) {
+        std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server timed out\n", i + 1,
+                     awaited);
+        return;
+      }
+      got = s_transport->receive(socket, reply, sizeof(reply));
     }
-    const long got = s_transport->receive(socket, reply, sizeof(reply));
     unpack_cmd(reply, got > 0 ? static_cast<std::size_t>(got) : 0);
   }
 }

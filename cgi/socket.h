@@ -14,7 +14,10 @@ inline constexpr std::uint16_t kDefaultPort = 1259;
 inline constexpr std::size_t kPacketSize = 100;
 inline constexpr std::size_t kMaxPairs = kPacketSize - 2;
 inline constexpr int kReplyTimeoutMs = 2000;    // per awaited datagram
-inline constexpr int kExchangeBudgetMs = 5000;  // whole exchange
+inline constexpr int kExchangeBudgetMs = 5000;  // whole exchange, within the request's budget
+// What receive() returns for a datagram that did not come from the VISCA
+// server's address; it is dropped.
+inline constexpr long kNotFromServer = -2;
 
 // The datagram traffic of an exchange. The program uses UDP; tests and the
 // fuzzer put their own server in place so that a request runs in-process.
@@ -26,7 +29,8 @@ class visca_transport {
                     const sockaddr *address, socklen_t address_length) = 0;
   // Whether a datagram is readable within timeout_ms.
   virtual bool wait_readable(int fd, int timeout_ms) = 0;
-  // The length of the datagram received into `buffer`, or -1.
+  // The length of the datagram received into `buffer`, -1, or
+  // kNotFromServer.
   virtual long receive(int fd, unsigned char *buffer, std::size_t size) = 0;
   virtual void close(int fd) = 0;
 

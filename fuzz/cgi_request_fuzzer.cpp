@@ -125,6 +125,9 @@ class fake_file final : public speed_memory_io {
     stored.assign(text, length);
     return static_cast<long>(length);
   }
+  void trim(int fd, std::size_t) override {
+    check(fd == kFd && held == 1, "trim without the lock");
+  }
   void close(int fd) override {
     check(fd == kFd, "close of a file that was not opened");
     --open_files;

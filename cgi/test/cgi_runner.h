@@ -17,6 +17,10 @@ struct cgi_request {
   int create_errno = 0;   // when non-zero, every open with O_CREAT fails so
   int write_errno = 0;    // when non-zero, write() to a file (fd > 2) fails so
   uid_t user = 0;         // when non-zero, runs as this user and its group
+  // When non-zero, blocked as a parent may leave it; when not negative,
+  // RLIMIT_FSIZE in bytes.
+  int blocked_signal = 0;
+  long file_size_limit = -1;
 };
 
 struct cgi_result {

@@ -27,7 +27,9 @@ serve_start_sim() {
   local dir=$1 port_file=$2
   shift 2
   serve_port_file=$port_file
-  if [ -e "$port_file" ]; then
+  # Only a regular file is kept: cp would read a FIFO for ever, and would
+  # copy whatever a symlink points at.
+  if [ -f "$port_file" ] && [ ! -L "$port_file" ]; then
     serve_saved_port=$dir/viscaport.saved
     cp -p "$port_file" "$serve_saved_port"
   fi

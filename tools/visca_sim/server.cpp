@@ -182,9 +182,13 @@ bool server::poll_once(int max_wait_ms) {
 bool write_port_file(const std::string &path, std::uint16_t port) {
   const unsigned char raw[2] = {static_cast<unsigned char>(port & 0xFF),
                                 static_cast<unsigned char>(port >> 8)};
-  // Written beside and renamed, so a reader never sees one byte of it.
+  // Written beside and renamed, so a reader never sees one byte of it. The
+  // folder may be /tmp: whatever stands at the temporary name (another
+  // user's symlink, say) is removed, never written through.
   const std::string tmp = path + ".tmp" + std::to_string(getpid());
-  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(tmp.c_str(), kFlags, 0644);
+  if (fd < 0 && errno == EEXIST && unlink(tmp.c_str()) == 0) fd = open(tmp.c_str(), kFlags, 0644);
   if (fd < 0) return false;
   const bool written = write(fd, raw, sizeof(raw)) == static_cast<ssize_t>(sizeof(raw));
   const int saved = errno;

@@ -173,7 +173,11 @@ TEST(PortFile, TwoRawBytesLowFirst) {
   char dir[] = "/tmp/visca_sim_test.XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string path = std::string(dir) + "/viscaport.txt";
+  // Another user's symlink at the temporary name is not written through.
+  const std::string victim = std::string(dir) + "/victim";
+  symlink(victim.c_str(), (path + ".tmp" + std::to_string(getpid())).c_str());
   ASSERT_TRUE(write_port_file(path, 10000));
+  EXPECT_EQ(access(victim.c_str(), F_OK), -1);
   unsigned char raw[4] = {};
   const int fd = open(path.c_str(), O_RDONLY);
   // The assertion returns only when open failed: nothing to close.

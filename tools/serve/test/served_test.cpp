@@ -24,6 +24,7 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -524,6 +525,13 @@ TEST_F(Served, RunScriptOnATakenPortCleansUp) {
   EXPECT_EQ(read_file(kPortFile), port_file);
   EXPECT_EQ(processes_of(VISCA_SIM_PATH), std::set<pid_t>{host_->sim().pid()});
   EXPECT_EQ(run_folders(), folders);
+  // A FIFO in the port file's place is not kept: reading it would not end.
+  unlink(kPortFile.c_str());
+  mkfifo(kPortFile.c_str(), 0644);
+  child fifo({"bash", RUN_SH, "--once", "--port", std::to_string(gateway_->port())},
+             dir_ + "/fifo.out", env);
+  EXPECT_NE(fifo.wait(), 0);
+  EXPECT_FALSE(fs::exists(kPortFile));
 
   child no_value({"bash", RUN_SH, "--port"}, dir_ + "/usage.out", env);
   EXPECT_EQ(no_value.wait(), 2);
