@@ -377,7 +377,8 @@ class Sweep {
     return all;
   }
 
-  Step sysfs_write_step(std::string name, std::string file, std::string dev, bool unbind) {
+  Step sysfs_write_step(std::string name, const std::string& file, const std::string& dev,
+                        bool unbind) {
     Step s;
     s.name = std::move(name);
     auto fd = std::make_shared<int>(-1);
