@@ -526,7 +526,8 @@ class Sweep {
       }
       // Each run went further than the one before it; the last one again
       // with nothing failing must still work as the first did.
-      int again = run(s, a, 0, &fired, &total);
+      unsigned long last_count = 0;
+      int again = run(s, a, 0, &fired, &last_count);
       std::string last =
           again != normal ? "gave " + std::to_string(again) + " at the end" : s.left(again, true);
       s.restore();
