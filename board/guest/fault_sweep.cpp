@@ -23,7 +23,7 @@
 #include <linux/rjgt102_i2c.h>
 #include <linux/tessel_sar.h>
 
-#include <dirent.h>
+#include <glob.h>
 
 #include <algorithm>
 #include <array>
@@ -186,11 +186,10 @@ struct Step {
 std::set<std::string> list(const std::vector<std::string>& dirs) {
   std::set<std::string> found;
   for (const auto& d : dirs) {
-    DIR* dir = ::opendir(d.c_str());
-    if (!dir) continue;
-    while (auto* e = ::readdir(dir))
-      if (e->d_name[0] != '.') found.insert(d + "/" + e->d_name);
-    ::closedir(dir);
+    glob_t g{};
+    if (::glob((d + "/*").c_str(), 0, nullptr, &g) == 0)
+      for (size_t i = 0; i < g.gl_pathc; ++i) found.insert(g.gl_pathv[i]);
+    ::globfree(&g);
   }
   return found;
 }
