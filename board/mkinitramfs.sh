@@ -30,6 +30,8 @@ cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/nul
 # NAME PARAMS of the modules /init loads, in load order.
 grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >"$root/etc/board/modules"
 grep -v '^#' "$here/modules.txt" | awk '$4 == "late" { print $1, $5 }' >"$root/etc/board/modules.late"
+# The shipped drivers, which the allocation-failure sweep goes through.
+grep -v '^#' "$here/modules.txt" | awk '$2 ~ /^drivers\// { print $1 }' >"$root/etc/board/drivers"
 for name in $(grep -v '^#' "$here/modules.txt" | awk 'NF { print $1 }'); do
   ko=$out/kmod/$name/$name.ko
   [ ! -f "$ko" ] || cp "$ko" "$root/lib/modules/board/"

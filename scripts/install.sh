@@ -28,9 +28,9 @@
 #   2. ptz_cgi (CMake component "gateway", stripped: /usr/lib/ptz-gateway,
 #      its speed memory in /var/lib/ptz-gateway, the lighttpd snippet) and
 #      the device tools (component "tools", stripped: /usr/sbin);
-#   3. etc/modules-load.d/ptzcam.conf, etc/modprobe.d/ptzcam.conf,
-#      etc/udev/rules.d/60-ptzcam.rules, and the device line of
-#      etc/mdev.conf.
+#   3. the configuration (scripts/install-config.sh): modules-load.d,
+#      modprobe.d, the udev rule, the device line of etc/mdev.conf and the
+#      group ptzcam (sysusers.d, and etc/group where the root has one).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -124,13 +124,5 @@ for component in gateway tools; do
 done
 
 # 3. Configuration.
-dist=$top/dist
-install -D -m 0644 "$dist/modules-load.d/ptzcam.conf" "$rootfs/etc/modules-load.d/ptzcam.conf"
-install -D -m 0644 "$dist/modprobe.d/ptzcam.conf" "$rootfs/etc/modprobe.d/ptzcam.conf"
-install -D -m 0644 "$dist/udev/60-ptzcam.rules" "$rootfs/etc/udev/rules.d/60-ptzcam.rules"
-# mdev has one configuration file: add our line once, keep the rest.
-line=$(grep -v '^#' "$dist/mdev.conf")
-mkdir -p "$rootfs/etc"
-touch "$rootfs/etc/mdev.conf"
-grep -qxF "$line" "$rootfs/etc/mdev.conf" || cat "$dist/mdev.conf" >>"$rootfs/etc/mdev.conf"
+bash "$top/scripts/install-config.sh" "$rootfs"
 log "installed for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"

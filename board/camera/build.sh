@@ -101,8 +101,9 @@ if [ "$kernel" = 6.1 ]; then
   printf '%s\n' virtio_mmio virtio_net >>"$conf"
 fi
 # From board/modules.txt, as the test board loads them: the drivers' options
-# (the board has sensors on pads 0 and 1), and every other module loaded at
-# start; the test models are listed, modprobe brings the stand-ins the
+# (the board has sensors on pads 0 and 1), a driver the install leaves off
+# until it is configured enabled with them, and every other module loaded
+# at start; the test models are listed, modprobe brings the stand-ins the
 # drivers need.
 options=$root/etc/modprobe.d/board.conf
 echo "# The virtual board's settings of the drivers" >"$options"
@@ -110,7 +111,10 @@ grep -v '^#' "$board/modules.txt" | while read -r name src _deps when params; do
   if [ -z "$name" ] || [ "$when" = check ]; then
     continue
   elif [[ $src == drivers/* ]]; then
-    [ "$params" = - ] || echo "options $name ${params//,/ }" >>"$options"
+    if [ "$params" != - ]; then
+      echo "options $name ${params//,/ }" >>"$options"
+      sed -i "s/^#$name\$/$name/" "$root/etc/modules-load.d/ptzcam.conf"
+    fi
     continue
   fi
   install -m 0644 "$kmod/$name/$name.ko" "$extra/"

@@ -2,7 +2,8 @@
 // loaded modules through their device nodes, sysfs and the test models'
 // debugfs files, printing a PASS or FAIL line per check.
 //
-//   board_check GROUP     GROUP: i2c, sar, sar-rebind, sar-exports, sensor, smoke, tools
+//   board_check GROUP     GROUP: i2c, inject, inject-late, sar, sar-rebind, sar-exports, sensor,
+//   smoke, tools
 //
 // Exits 0 when every check of the group passed, 1 otherwise, 2 on usage.
 
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "checks.h"
+#include "fault_sweep.h"
 #include "i2c_checks.h"
 #include "sar_checks.h"
 #include "sensor_checks.h"
@@ -30,6 +32,8 @@ void run_smoke(board::Checks& c) {
 
 constexpr Group kGroups[] = {
     {"i2c", board::run_i2c_checks},
+    {"inject", board::run_inject_checks},
+    {"inject-late", board::run_inject_late_checks},
     {"sar", board::run_sar_checks},
     {"sar-rebind", board::run_sar_rebind_checks},
     {"sar-exports", board::run_sar_export_checks},
@@ -50,6 +54,8 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::fprintf(stderr, "usage: board_check i2c|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
+  std::fprintf(
+      stderr,
+      "usage: board_check i2c|inject|inject-late|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
   return 2;
 }

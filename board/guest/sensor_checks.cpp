@@ -5,9 +5,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "checks.h"
 #include "files.h"
 #include "kernel_log.h"
+#include "kernel_module.h"
 #include "mn34229_tables.h"
 #include "sensor_framework.h"
 
@@ -51,6 +54,7 @@ class SensorChecks {
     check_pad(0, {0, 1});
     check_pad(1, {1, 0});
     check_init_retries(0);
+    check_pad_owned_by_another_driver();
   }
 
  private:
@@ -301,6 +305,35 @@ class SensorChecks {
               "sensor: init gives up after ten failed writes and says so",
               ten.text + ", " + std::to_string(writes) + " writes");
     fw_.set_faults(pad, "clear");
+  }
+
+  // A pad another driver holds is refused, skipped and left alone at
+  // unload; an interface the framework lacks refuses the load with an errno.
+  // Leaves mn34229drv loaded with chmap=3, as the group found it.
+  void check_pad_owned_by_another_driver() {
+    const std::string ko = "/lib/modules/board/mn34229drv.ko";
+    if (!c_.equal(unload_module("mn34229drv"), 0, "sensor: unloads for the refused-pad check"))
+      return;
+    fw_.command(0, "claim");
+    KernelLog log;
+    c_.equal(load_module(ko, "chmap=3"), 0, "sensor: loads beside another driver on pad 0");
+    c_.equal(log.count("MN34229: sensor pad 0 refused by the framework (-16), pad skipped"), 1,
+             "sensor: a refused pad is skipped with a message");
+    c_.expect(fw_.info(0)["init"].rfind("sfw_other_driver_init", 0) == 0 &&
+                  fw_.info(1)["init"].rfind("cus_camsensor_init_handle_linear", 0) == 0,
+              "sensor: pad 0 stays the other driver's, pad 1 is ours");
+    unload_module("mn34229drv");
+    auto probe = fw_.command(0, "probe");
+    c_.expect(fw_.info(0)["registered"] == "1" && probe.error == 0 &&
+                  fw_.info(0)["model_name"] == "OTHER" && fw_.info(1)["registered"] == "0",
+              "sensor: unload leaves the other driver's pad registered", probe.text);
+    fw_.command(0, "unclaim");
+
+    write_text("/sys/module/sensor_framework/parameters/if_ver", "1.0");
+    c_.equal(load_module(ko, "chmap=3"), ENODEV,
+             "sensor: a framework without the sensor interface refuses the load with ENODEV");
+    write_text("/sys/module/sensor_framework/parameters/if_ver", "2.1");
+    c_.equal(load_module(ko, "chmap=3"), 0, "sensor: reloads with chmap=3");
   }
 
   Checks& c_;

@@ -188,12 +188,13 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 static int __init mn34229_init_driver(void)
 {
 	struct mn34229_priv *priv;
-	int pad;
+	int pad, ret;
 
+	/* A framework without the interfaces this driver was written for */
 	if (DrvSensorHandleVer(2, 2) == -1 ||
 	    DrvSensorIFVer(2, 1) == -1 ||
 	    DrvSensorI2CVer(1, 1) == -1)
-		return -1;
+		return -ENODEV;
 
 	for (pad = 0; pad < CAMSENSOR_MAX_PADS; pad++) {
 		if (!(chmap & BIT(pad)))
@@ -208,8 +209,19 @@ static int __init mn34229_init_driver(void)
 		memset(priv, 0, sizeof(*priv));
 		spin_lock_init(&priv->lock);
 
-		DrvRegisterSensorDriverEx(pad, cus_camsensor_init_handle_linear,
-					  priv);
+		/*
+		 * A pad the framework refuses (another driver owns it) is not
+		 * ours: keep no record, so that unload leaves it alone.
+		 */
+		ret = DrvRegisterSensorDriverEx(pad,
+						cus_camsensor_init_handle_linear,
+						priv);
+		if (ret) {
+			pr_err("MN34229: sensor pad %d refused by the framework (%d), pad skipped\n",
+			       pad, ret);
+			CamOsMemRelease(priv);
+			continue;
+		}
 		DrvRegisterSensorI2CSlaveID(pad,
 					    ((u32)i2c_slave_id >> (8 * pad)) & 0xFF);
 		pr_info("Connect %s linear to sensor pad %d\n",

@@ -78,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ExposureCase{0, 1941710, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
                       ExposureCase{1, 1000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
                       ExposureCase{1, 2000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
+                      // The first exposure whose us * 1000 would wrap (to 704 ns, 1 line).
+                      ExposureCase{1, 4294968, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888},
                       ExposureCase{0, 5000000, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 1941677},
                       ExposureCase{
                           1, 0xFFFFFFFF, 65533, {0x00, 0xFF, 0xFD}, {0xFF, 0xFF}, 969888}));
@@ -212,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FpsCase{1, 3000, 0, 22500, 3000}, FpsCase{1, 59940, 0, 1126, 59946},
                       FpsCase{1, 60, 0, 1125, 60}, FpsCase{1, 60000, 0, 1125, 60000},
                       FpsCase{0, 29970, 0, 1126, 29973}, FpsCase{0, 30, 0, 1125, 30},
-                      FpsCase{0, 7, 0, 4821, 7},  // 4821.4: nearest line
+                      FpsCase{0, 7, 0, 4821, 7},          // 4821.4: nearest line
+                      FpsCase{0, 23976, 0, 1408, 23970},  // 1407.66: rounded up
                       FpsCase{1, 61, -1, 1125, 60}, FpsCase{1, 2999, -1, 1125, 60},
                       FpsCase{1, 2, -1, 1125, 60}, FpsCase{1, 0, -1, 1125, 60},
                       FpsCase{1, 60001, -1, 1125, 60}, FpsCase{0, 31, -1, 1125, 30},

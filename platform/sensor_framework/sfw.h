@@ -77,6 +77,7 @@ extern unsigned int sfw_alloc_fail_nth;
 
 /* Pads: handle creation and operations */
 int sfw_pad_probe(struct sfw_pad *pad);
+int sfw_pad_claim(struct sfw_pad *pad, bool claim);
 int sfw_pad_command(struct sfw_pad *pad, char *cmd);
 
 /* debugfs */

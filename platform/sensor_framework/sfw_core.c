@@ -143,6 +143,27 @@ int DrvSensorRelease(u32 pad)
 }
 EXPORT_SYMBOL(DrvSensorRelease);
 
+/* Another sensor driver, for tests of a pad some other driver owns. */
+static int sfw_other_driver_init(struct camsensor_handle *handle)
+{
+	snprintf(handle->model_name, sizeof(handle->model_name), "OTHER");
+	return 0;
+}
+
+/* Registers the other driver on the pad, or releases it if it holds it. */
+int sfw_pad_claim(struct sfw_pad *pad, bool claim)
+{
+	bool ours;
+
+	if (claim)
+		return DrvRegisterSensorDriverEx(pad->index,
+						 sfw_other_driver_init, NULL);
+	mutex_lock(&pad->lock);
+	ours = pad->registered && pad->init_fn == sfw_other_driver_init;
+	mutex_unlock(&pad->lock);
+	return ours ? DrvSensorRelease(pad->index) : -EPERM;
+}
+
 /* Called with pad->lock held. */
 int sfw_pad_probe(struct sfw_pad *pad)
 {

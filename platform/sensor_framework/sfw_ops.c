@@ -275,6 +275,13 @@ int sfw_pad_command(struct sfw_pad *pad, char *line)
 	name = strsep(&line, " \t");
 	arg_text = line ? strim(line) : NULL;
 
+	if (!strcmp(name, "claim") || !strcmp(name, "unclaim")) {
+		ret = sfw_pad_claim(pad, name[0] == 'c');
+		mutex_lock(&pad->lock);
+		snprintf(pad->result, sizeof(pad->result), "%s ret=%d", name, ret);
+		mutex_unlock(&pad->lock);
+		return 0;
+	}
 	for (i = 0; i < ARRAY_SIZE(sfw_cmds); i++)
 		if (!strcmp(name, sfw_cmds[i].name))
 			cmd = &sfw_cmds[i];

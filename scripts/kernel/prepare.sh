@@ -78,7 +78,10 @@ ENV
 
 # The Linux 4.9 debug kernel and its module build tree (not from apt: built
 # once from the 4.9.337 release, see the package's BUILD.md), unpacked when
-# the package is at hand; KDIR_49 stays empty otherwise.
+# the package is at hand. A run that cannot see it (a copy of the tree kept
+# elsewhere) keeps the tree an earlier run unpacked, since the cache and its
+# env.sh are shared by every checkout on the machine; KDIR_49 stays empty
+# only when neither is there.
 # It sits beside the checkout (../shared/kernel); a clone made from a local
 # checkout also finds it beside that one.
 if [ -z "${KPKG_49:-}" ]; then
@@ -93,8 +96,8 @@ KVER_49=4.9.337-dbg
 KDIR_49=
 KIMAGE_49=
 tar_49=$KPKG_49/linux-headers-$KVER_49-armv7.tar.xz
+top_49=$KCACHE/$KVER_49
 if [ -f "$tar_49" ] && [ -f "$KPKG_49/zImage-$KVER_49" ]; then
-  top_49=$KCACHE/$KVER_49
   stamp_49="$(stat -c '%s %Y' "$tar_49" "$KPKG_49/zImage-$KVER_49" | tr '\n' ' ')"
   if [ "$(cat "$top_49/.done" 2>/dev/null)" != "$stamp_49" ]; then
     log "unpacking the Linux $KVER_49 module tree and kernel"
@@ -104,6 +107,8 @@ if [ -f "$tar_49" ] && [ -f "$KPKG_49/zImage-$KVER_49" ]; then
     cp "$KPKG_49/zImage-$KVER_49" "$KPKG_49/config-$KVER_49" "$top_49/"
     echo "$stamp_49" >"$top_49/.done"
   fi
+fi
+if [ -f "$top_49/.done" ]; then
   KDIR_49=$top_49/linux-headers-$KVER_49-armv7
   KIMAGE_49=$top_49/zImage-$KVER_49
 fi

@@ -3,7 +3,8 @@
 # user unpacks it, and install into a root file system with their stand-ins
 # (STANDINS=1), where depmod resolves what each needs; without the switch no
 # stand-in is installed, and clean leaves no module built. The build, a
-# failed one too, leaves nothing that git would show as untracked.
+# failed one too, leaves nothing that git would show as untracked. The
+# configuration step of the install gives the device nodes' group to a root.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/stage.sh
@@ -57,6 +58,22 @@ if "${kmake[@]}" STANDINS=1 -j2 modules >"$tmp/kbuild.log" 2>&1 &&
 else
   tail -n 30 "$tmp/kbuild.log" >&2
   fail "cross-building or installing the modules failed"
+fi
+
+# The configuration, twice, into a root with an etc/group of its own: the
+# device nodes' group is added once, and the sensor driver is not loaded
+# before its options select a pad.
+conf=$tmp/rootfs-conf
+mkdir -p "$conf/etc"
+printf '%s\n' 'root:x:0:' 'www-data:x:33:' 'systemd-journal:x:999:' >"$conf/etc/group"
+bash scripts/install-config.sh "$conf" >/dev/null && bash scripts/install-config.sh "$conf" >/dev/null
+group=$(grep '^ptzcam:' "$conf/etc/group" | xargs)
+loads=$(sed 's/#.*//' "$conf/etc/modules-load.d/ptzcam.conf" | xargs)
+if [ "$group" = ptzcam:x:998: ] && [ "$loads" = "gpio_i2c sar_adc" ] &&
+    grep -q '^g ptzcam ' "$conf/usr/lib/sysusers.d/ptzcam.conf"; then
+  pass "install config: group ptzcam in etc/group and sysusers.d, mn34229drv left to its chmap"
+else
+  fail "install config: group '$group', modules loaded at start '$loads'"
 fi
 
 # A compile that fails keeps Kbuild's dependency file (.NAME.o.d).

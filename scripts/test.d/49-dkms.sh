@@ -37,12 +37,14 @@ elif [ ! -d "/lib/modules/$kver/build" ]; then
 else
   mkdir -p "$tmp/dkms/tree"
   copy_tree "$tmp/dkms/src/ptzcam-1.0"
-  # The host kernel has neither service: build with the stand-ins.
-  if PTZCAM_STANDINS=yes dkms build -m ptzcam -v 1.0 -k "$kver" --sourcetree "$tmp/dkms/src" \
-      --dkmstree "$tmp/dkms/tree" -j 2 >"$tmp/dkms.log" 2>&1; then
+  # The host kernel has neither service: added with the stand-ins, which
+  # the build then keeps without being told again, as AUTOINSTALL's do.
+  dkms_tree=(-m ptzcam -v 1.0 --sourcetree "$tmp/dkms/src" --dkmstree "$tmp/dkms/tree")
+  if PTZCAM_STANDINS=yes dkms add "${dkms_tree[@]}" >"$tmp/dkms.log" 2>&1 &&
+      env -u PTZCAM_STANDINS dkms build "${dkms_tree[@]}" -k "$kver" -j 2 >>"$tmp/dkms.log" 2>&1; then
     built=$(find "$tmp/dkms/tree" -path "*/$kver/*" -name '*.ko*' -printf '%f\n' | sort | xargs)
     if [ "$(wc -w <<<"$built")" -eq 5 ]; then
-      pass "dkms build for $kver: $built"
+      pass "dkms build for $kver, stand-ins as added: $built"
     else
       fail "dkms built only: $built"
     fi

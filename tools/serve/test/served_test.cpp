@@ -9,6 +9,7 @@
 // simulator and speed memory through the camera's test hook /board/ctl.
 #include "child.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdint>
 #include <fcntl.h>
@@ -60,11 +61,11 @@ struct http_reply {
 // One curl run; several may be in flight at once.
 class http_get {
  public:
-  http_get(const std::string &url, const std::string &dir, int serial)
+  http_get(const std::string &url, const std::string &dir, int serial, int max_seconds = 20)
       : base_(dir + "/curl" + std::to_string(serial)),
         start_(monotonic_seconds()),
-        curl_({"curl", "-sS", "--max-time", "20", "-D", base_ + ".head", "-o", base_ + ".body",
-               "-w", "%{http_code}", url},
+        curl_({"curl", "-sS", "--max-time", std::to_string(max_seconds), "-D", base_ + ".head",
+               "-o", base_ + ".body", "-w", "%{http_code}", url},
               base_ + ".out") {}
   http_reply finish() {
     http_reply r;
@@ -478,16 +479,24 @@ TEST_F(Served, FiftyConcurrentRequests) {
   const std::string bodies[] = {kCommandDump + cgi_reply("pTS9950"),
                                 kCommandDump + cgi_reply("pTS1234"),
                                 kCommandDump + cgi_reply("zS75"), "aPC800080000", "GZ555"};
+  // Fifty at once take about fifty times one request's time where the CPU
+  // is short (the emulated board on a loaded host): the limit follows the
+  // pace measured here, with a margin, so that only a lost or stuck request
+  // fails the test.
+  double pace = 0;
+  for (int i = 0; i < 3; ++i) pace = std::max(pace, get("GZ").seconds);
+  const int limit = std::clamp(static_cast<int>(50 * 3 * pace), 20, 150);
+  const std::size_t packets_before = packets().size();
   std::vector<std::unique_ptr<http_get>> inflight;
   inflight.reserve(50);
   for (int i = 0; i < 50; ++i)
-    inflight.push_back(std::make_unique<http_get>(url(commands[i % 5]), dir_, 1000 + i));
+    inflight.push_back(std::make_unique<http_get>(url(commands[i % 5]), dir_, 1000 + i, limit));
   for (int i = 0; i < 50; ++i) {
     const http_reply r = inflight[static_cast<std::size_t>(i)]->finish();
     EXPECT_EQ(r.code, 200) << i;
     EXPECT_EQ(r.body, bodies[i % 5]) << i;
   }
-  EXPECT_EQ(packets().size(), 30u);
+  EXPECT_EQ(packets().size() - packets_before, 30u) << "limit " << limit << " s";
   const std::string memory = gateway_->speed_memory();
   EXPECT_TRUE(memory == "1710" || memory == "1305") << memory;
 }
