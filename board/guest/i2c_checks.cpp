@@ -373,6 +373,23 @@ void check_line_refusals(Checks& c) {
     return load_module(dir + name + ".ko", params);
   };
   if (!c.equal(unload_module("gpio_i2c"), 0, "i2c: gpio_i2c unloads for the line checks")) return;
+  {
+    // GPIO 13 held by another user (exported through sysfs as an input).
+    const std::string sda = "/sys/class/gpio/gpio13/direction";
+    int exported = write_text("/sys/class/gpio/export", "13");
+    int input = write_text(sda, "in");
+    KernelLog log;
+    int err = load("gpio_i2c");
+    auto direction = read_text(sda).value_or("");
+    auto gpio = read_text("/sys/kernel/debug/gpio").value_or("");
+    c.expect(exported == 0 && input == 0 && err == EBUSY &&
+                 log.count("gpio_request fail! gpio_num=13") == 1 && direction == "in\n" &&
+                 gpio.find("gpio-12 ") == std::string::npos,
+             "i2c: gpio_i2c refuses a line another user holds and leaves it alone",
+             std::string(std::strerror(err)) + ", direction " + direction);
+    if (err == 0) unload_module("gpio_i2c");
+    write_text("/sys/class/gpio/unexport", "13");
+  }
   bool chip = c.equal(unload_module("board_i2c_slave"), 0,
                       "i2c: GPIO chip unloads, GPIO 12 and 13 are gone");
   if (chip) {

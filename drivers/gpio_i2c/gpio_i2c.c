@@ -48,10 +48,6 @@
 /* Serialises whole ioctl calls on the bus; taken from process context only. */
 static DEFINE_SPINLOCK(gpioi2c_lock);
 
-/* Lines this module requested, so unloading frees only those. */
-static bool gpioi2c_scl_requested;
-static bool gpioi2c_sda_requested;
-
 /* Make @gpio an output at raw @level (active-low is ignored). */
 static int gpio_dev_out(int gpio, int level)
 {
@@ -331,16 +327,6 @@ static struct miscdevice gpioi2c_miscdev = {
 	.fops	= &gpioi2c_fops,
 };
 
-static void gpioi2c_free_lines(void)
-{
-	if (gpioi2c_scl_requested)
-		gpio_free(GPIOI2C_SCL);
-	if (gpioi2c_sda_requested)
-		gpio_free(GPIOI2C_SDA);
-	gpioi2c_scl_requested = false;
-	gpioi2c_sda_requested = false;
-}
-
 /*
  * gpiolib takes a number without a descriptor for an absent optional line
  * and lets every call on it succeed: a bus there would read 0x00 and report
@@ -363,8 +349,8 @@ static int gpioi2c_check_line(unsigned int gpio)
 }
 
 /*
- * A line that exists but cannot be requested is driven all the same: the
- * bus has no other user by design, and the failure is in the log.
+ * A line that cannot be requested belongs to another user: loading is
+ * refused and the line left as that user set it.
  */
 static int __init i2c_gt102_init(void)
 {
@@ -376,14 +362,18 @@ static int __init i2c_gt102_init(void)
 	if (ret)
 		return ret;
 
-	gpioi2c_scl_requested = !gpio_request(GPIOI2C_SCL, NULL);
-	if (!gpioi2c_scl_requested)
+	ret = gpio_request(GPIOI2C_SCL, NULL);
+	if (ret) {
 		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
 		       __func__, GPIOI2C_TAG_REQ_SCL, GPIOI2C_SCL);
-	gpioi2c_sda_requested = !gpio_request(GPIOI2C_SDA, NULL);
-	if (!gpioi2c_sda_requested)
+		return ret;
+	}
+	ret = gpio_request(GPIOI2C_SDA, NULL);
+	if (ret) {
 		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
 		       __func__, GPIOI2C_TAG_REQ_SDA, GPIOI2C_SDA);
+		goto free_scl;
+	}
 
 	/* Idle bus: both lines high. */
 	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SDA), 1);
@@ -391,7 +381,13 @@ static int __init i2c_gt102_init(void)
 
 	ret = misc_register(&gpioi2c_miscdev);
 	if (ret)
-		gpioi2c_free_lines();
+		goto free_sda;
+	return 0;
+
+free_sda:
+	gpio_free(GPIOI2C_SDA);
+free_scl:
+	gpio_free(GPIOI2C_SCL);
 	return ret;
 }
 
@@ -399,7 +395,8 @@ static int __init i2c_gt102_init(void)
 static void __exit i2c_gt102_exit(void)
 {
 	misc_deregister(&gpioi2c_miscdev);
-	gpioi2c_free_lines();
+	gpio_free(GPIOI2C_SCL);
+	gpio_free(GPIOI2C_SDA);
 }
 
 module_init(i2c_gt102_init);
