@@ -18,8 +18,10 @@ board_kernel() {
       BOARD_KIMAGE=$KIMAGE_ARM
       BOARD_KMOD_STAGE=build/kmod/arm
       BOARD_CMDLINE=
-      # i2c-dev (/dev/i2c-N) is a module of Debian's kernel.
-      BOARD_KERNEL_KOS="$(dirname "$(dirname "$KIMAGE_ARM")")/lib/modules/$KVER/kernel/drivers/i2c/i2c-dev.ko"
+      # IIO and i2c-dev (/dev/i2c-N) are modules of Debian's kernel.
+      local kos
+      kos="$(dirname "$(dirname "$KIMAGE_ARM")")/lib/modules/$KVER/kernel/drivers"
+      BOARD_KERNEL_KOS="$kos/iio/industrialio.ko $kos/i2c/i2c-dev.ko"
       ;;
     4.9)
       if [ -z "${KDIR_49:-}" ] || [ -z "${KIMAGE_49:-}" ]; then

@@ -16,6 +16,7 @@
 #include <linux/device.h>
 #include <linux/err.h>
 #include <linux/fs.h>
+#include <linux/iio/iio.h>
 #include <linux/io.h>
 #include <linux/iopoll.h>
 #include <linux/ioctl.h>
@@ -27,6 +28,7 @@
 #include <linux/of.h>
 #include <linux/platform_device.h>
 #include <linux/pm.h>
+#include <linux/regulator/consumer.h>
 #include <linux/slab.h>
 #include <linux/spinlock.h>
 #include <linux/uaccess.h>
@@ -65,6 +67,7 @@ struct sar_drvdata {
 	bool clk_on;			/* prepared and enabled by us */
 	bool misc_registered;
 	struct miscdevice misc;		/* "sar" */
+	struct regulator *vref;		/* reference, or NULL: no scale */
 };
 
 static void __iomem *sar_reg_base;	/* NULL while no converter is bound */
@@ -450,6 +453,119 @@ static struct attribute *sar_attrs[] = {
 };
 ATTRIBUTE_GROUPS(sar);
 
+#if IS_REACHABLE(CONFIG_IIO)
+/*
+ * The same converter as an IIO device: in_voltageN_raw convert through the
+ * path of the value attribute; in_voltage_scale (mV per count of the 16-bit
+ * reading) comes from the reference supply when the node gives one.
+ */
+#define SAR_IIO_CHANNEL(n, shared) {				\
+	.type = IIO_VOLTAGE,					\
+	.indexed = 1,						\
+	.channel = (n),						\
+	.info_mask_separate = BIT(IIO_CHAN_INFO_RAW),		\
+	.info_mask_shared_by_type = (shared),			\
+}
+
+static const struct iio_chan_spec sar_iio_channels[] = {
+	SAR_IIO_CHANNEL(0, 0),
+	SAR_IIO_CHANNEL(1, 0),
+	SAR_IIO_CHANNEL(2, 0),
+	SAR_IIO_CHANNEL(3, 0),
+};
+
+static const struct iio_chan_spec sar_iio_channels_scaled[] = {
+	SAR_IIO_CHANNEL(0, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(1, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(2, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(3, BIT(IIO_CHAN_INFO_SCALE)),
+};
+
+static int sar_iio_read_raw(struct iio_dev *indio_dev,
+			    struct iio_chan_spec const *chan, int *val,
+			    int *val2, long mask)
+{
+	struct sar_drvdata *priv = iio_device_get_drvdata(indio_dev);
+	u16 value;
+	int ret;
+
+	switch (mask) {
+	case IIO_CHAN_INFO_RAW:
+		ret = sar_hw_init();
+		if (!ret)
+			ret = sar_convert(chan->channel, &value);
+		if (ret)
+			return ret;
+		*val = value;
+		return IIO_VAL_INT;
+	case IIO_CHAN_INFO_SCALE:
+		ret = regulator_get_voltage(priv->vref);
+		if (ret < 0)
+			return ret;
+		*val = ret / 1000;
+		*val2 = 16;
+		return IIO_VAL_FRACTIONAL_LOG2;
+	default:
+		return -EINVAL;
+	}
+}
+
+static const struct iio_info sar_iio_info = {
+	.read_raw = sar_iio_read_raw,
+#if LINUX_VERSION_CODE < KERNEL_VERSION(4, 15, 0)
+	.driver_module = THIS_MODULE,
+#endif
+};
+
+static void sar_vref_disable(void *data)
+{
+	regulator_disable(data);
+}
+
+/* The reference is optional; one that is not ready yet defers the probe. */
+static int sar_vref_get(struct sar_drvdata *priv)
+{
+	struct regulator *vref = devm_regulator_get_optional(priv->dev, "vref");
+	int ret;
+
+	if (IS_ERR(vref))
+		return PTR_ERR(vref) == -ENODEV ? 0 : PTR_ERR(vref);
+	ret = regulator_enable(vref);
+	if (ret)
+		return ret;
+	priv->vref = vref;
+	return devm_add_action_or_reset(priv->dev, sar_vref_disable, vref);
+}
+
+/* Like the misc device, optional: a failure leaves the other ways in. */
+static void sar_iio_register(struct sar_drvdata *priv)
+{
+	struct iio_dev *indio_dev = devm_iio_device_alloc(priv->dev, 0);
+
+	if (!indio_dev)
+		return;
+	indio_dev->dev.parent = priv->dev;
+	indio_dev->name = "tessel-sar";
+	indio_dev->info = &sar_iio_info;
+	indio_dev->modes = INDIO_DIRECT_MODE;
+	indio_dev->channels = priv->vref ? sar_iio_channels_scaled :
+					   sar_iio_channels;
+	indio_dev->num_channels = ARRAY_SIZE(sar_iio_channels);
+	iio_device_set_drvdata(indio_dev, priv);
+	if (devm_iio_device_register(priv->dev, indio_dev))
+		dev_warn(priv->dev, "no IIO device\n");
+}
+#else
+static int sar_vref_get(struct sar_drvdata *priv)
+{
+	return 0;
+}
+
+static void sar_iio_register(struct sar_drvdata *priv)
+{
+}
+#endif
+
 static int tessel_sar_probe(struct platform_device *pdev)
 {
 	struct device *dev = &pdev->dev;
@@ -481,6 +597,9 @@ static int tessel_sar_probe(struct platform_device *pdev)
 	ret = sar_clk_get(priv);
 	if (ret)
 		return ret;
+	ret = sar_vref_get(priv);
+	if (ret)
+		return ret;
 
 	platform_set_drvdata(pdev, priv);
 	sar_set_window(base);
@@ -497,6 +616,7 @@ static int tessel_sar_probe(struct platform_device *pdev)
 					      "sar");
 	if (!IS_ERR(sysfs_dev))
 		priv->sysfs_dev = sysfs_dev;
+	sar_iio_register(priv);
 	return 0;
 }
 
