@@ -216,19 +216,29 @@ static unsigned char i2c_read_byte(void)
 }
 
 /*
- * Ninth clock after a byte read by the master, with SDA driven high: the
- * master wants no more. Leaves SCL low and SDA driven high.
+ * Ninth clock after a byte read by the master, with SDA driven at @level:
+ * SDA set while SCL is low, then SCL high for 4 us. Leaves SCL low and SDA
+ * driven at @level.
  */
-static void i2c_send_nack(void)
+static void i2c_answer_bit(int level)
 {
 	i2c_delay(1);
 	i2c_scl_low();
 	i2c_delay(1);
-	gpio_dev_out(GPIOI2C_SDA, 1);
+	gpio_dev_out(GPIOI2C_SDA, level);
 	i2c_delay(1);
 	i2c_scl_high();
 	i2c_delay(2);
 	i2c_scl_low();
+}
+
+/*
+ * The answer with SDA high: the master wants no more. Leaves SCL low and
+ * SDA driven high.
+ */
+static void i2c_send_nack(void)
+{
+	i2c_answer_bit(1);
 	i2c_delay(2);
 	gpio_dev_out(GPIOI2C_SDA, 1);
 }
@@ -340,19 +350,12 @@ static struct miscdevice gpioi2c_miscdev = {
 
 #if IS_REACHABLE(CONFIG_I2C)
 /*
- * Ninth clock after a byte read by the master, with SDA driven low: the
- * master wants another byte. Leaves SCL low and SDA released for it.
+ * The answer with SDA low: the master wants another byte. Leaves SCL low
+ * and SDA released for it.
  */
 static void i2c_send_ack(void)
 {
-	i2c_delay(1);
-	i2c_scl_low();
-	i2c_delay(1);
-	gpio_dev_out(GPIOI2C_SDA, 0);
-	i2c_delay(1);
-	i2c_scl_high();
-	i2c_delay(2);
-	i2c_scl_low();
+	i2c_answer_bit(0);
 	gpiod_direction_input(gpio_to_desc(GPIOI2C_SDA));
 	i2c_delay(1);
 }
