@@ -76,6 +76,13 @@ grep -v '^#' "$here/modules.txt" | while read -r name src deps _when _params; do
     "$top/$src" "$out/kmod/$name" >/dev/null
 done
 
+# Modules of the kernel's own package, loaded before ours.
+rm -rf "${out:?}/kernel-kos"
+mkdir -p "$out/kernel-kos"
+for ko in $BOARD_KERNEL_KOS; do
+  cp "$ko" "$out/kernel-kos/"
+done
+
 if ! up_to_date "$common/board_check" "$here/guest" "$top/include/uapi"; then
   echo "board: building the guest test program"
   arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \

@@ -2,12 +2,13 @@
 # The emulated machine, shared by the device-tree dump and the boot: the
 # dumped tree must describe exactly the machine that boots. Sourced.
 #
-# One CPU: the drivers must not depend on a second one to make progress
-# (the converter model's timer runs on the CPU that waits for it).
+# Two CPUs, as the camera's SoC has: a client of the converter on one CPU
+# and a conversion interrupted on the other must both make progress (the
+# converter model's timer runs on each CPU).
 BOARD_MACHINE=(
   -M virt,highmem=off
   -cpu cortex-a15
-  -smp 1
+  -smp 2
   -m 512
   -nographic
   -no-reboot

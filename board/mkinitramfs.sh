@@ -27,8 +27,15 @@ cp "$here/motd" "$root/etc/board/motd"
 # The sensor's initialisation tables, shared with the host bench's tests.
 cp "$here"/../kbench/tests/data/mn34229_init_*.txt "$root/etc/board/" 2>/dev/null || true
 
-# NAME PARAMS of the modules /init loads, in load order.
-grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >"$root/etc/board/modules"
+# NAME PARAMS of the modules /init loads, in load order: those of the
+# kernel's own package that build.sh left in OUT/kernel-kos first.
+: >"$root/etc/board/modules"
+for ko in "$out"/kernel-kos/*.ko; do
+  [ -f "$ko" ] || continue
+  cp "$ko" "$root/lib/modules/board/"
+  echo "$(basename "$ko" .ko) -" >>"$root/etc/board/modules"
+done
+grep -v '^#' "$here/modules.txt" | awk '$4 == "boot" { print $1, $5 }' >>"$root/etc/board/modules"
 grep -v '^#' "$here/modules.txt" | awk '$4 == "late" { print $1, $5 }' >"$root/etc/board/modules.late"
 # The shipped drivers, which the allocation-failure sweep goes through.
 grep -v '^#' "$here/modules.txt" | awk '$2 ~ /^drivers\// { print $1 }' >"$root/etc/board/drivers"

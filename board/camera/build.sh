@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the virtual camera for one kernel: the staging root that
 # scripts/install.sh makes for a board, plus what the board itself brings
-# (busybox, Debian's armhf lighttpd and its libraries, the VISCA head
+# (busybox, Debian's armhf lighttpd, i2c-tools and their libraries, the VISCA head
 # simulator as the camera's VISCA server, the platform stand-ins, the test
 # models and the test hook camera_ctl), packed as the initramfs it boots.
 #
@@ -42,15 +42,17 @@ rm -rf "$stage"
 bash "$top/scripts/install.sh" --kernel "$kernel" --against-standins --strip-modules "$stage" >&2
 release=$(basename "$(find "$stage/lib/modules" -mindepth 1 -maxdepth 1 -type d)")
 
-# 2. Debian's armhf lighttpd and what it links, downloaded and unpacked,
-# never installed on the host.
+# 2. Debian's armhf lighttpd and i2c-tools and what they link, downloaded
+# and unpacked into the cache (a folder per set), never installed on the host.
+# shellcheck source=scripts/lib/armhf.sh
+. "$top/scripts/lib/armhf.sh"
 userland=$KCACHE/userland-armhf
 # libc-bin only for its ldconfig, run at build time.
 packages="lighttpd:armhf libc6:armhf libcrypt1:armhf libnettle8:armhf libpcre2-8-0:armhf
   libxxhash0:armhf libc-bin:armhf"
-# shellcheck source=scripts/lib/armhf.sh
-. "$top/scripts/lib/armhf.sh"
 armhf_unpack "$userland" "$packages" camera
+i2c_tools=$KCACHE/i2c-tools-armhf
+armhf_unpack "$i2c_tools" "i2c-tools:armhf libi2c0:armhf" camera
 
 # 3. The camera's root: the staging root, then the board's own parts.
 root=$out/camera-root
@@ -65,6 +67,9 @@ done
 # character-set converters.
 (cd "$userland/root" && tar -c --exclude='*/gconv' --exclude=lib/systemd --exclude=usr/lib/locale \
   lib usr/lib usr/sbin/lighttpd) | tar -C "$root" -x
+# i2c-tools' programs for /dev/i2c-N and their library.
+(cd "$i2c_tools/root" && tar -c usr/lib usr/sbin/i2cdetect usr/sbin/i2cdump usr/sbin/i2cget \
+  usr/sbin/i2cset usr/sbin/i2ctransfer) | tar -C "$root" -x
 install -m 0644 "$here/lighttpd.conf" "$root/etc/lighttpd/lighttpd.conf"
 install -m 0644 "$here/camera-ctl.conf" "$root/etc/lighttpd/conf-enabled/90-camera-ctl.conf"
 install -m 0755 "$here/init" "$root/init"
@@ -85,8 +90,8 @@ install -m 0755 "$common/board_check" "$root/usr/bin/board_check"
 cp "$top"/kbench/tests/data/mn34229_init_*.txt "$root/etc/board/"
 
 # Modules the board kernel lacks (the platform stand-ins) and the test
-# models, loaded before the drivers; Debian's kernel has its network as
-# modules.
+# models, loaded before the drivers; Debian's kernel has its network, IIO
+# (which modprobe brings for sar_adc) and i2c-dev (/dev/i2c-N) as modules.
 extra=$root/lib/modules/$release/extra/board
 mkdir -p "$extra"
 conf=$root/etc/modules-load.d/10-board.conf
@@ -94,11 +99,11 @@ echo "# The virtual board: its network, and the test models behind the drivers" 
 if [ "$kernel" = 6.1 ]; then
   kroot=$(dirname "$(dirname "$KIMAGE_ARM")")/lib/modules/$release
   for ko in drivers/virtio/virtio_mmio.ko net/core/failover.ko drivers/net/net_failover.ko \
-      drivers/net/virtio_net.ko; do
+      drivers/net/virtio_net.ko drivers/iio/industrialio.ko drivers/i2c/i2c-dev.ko; do
     install -D -m 0644 "$kroot/kernel/$ko" "$root/lib/modules/$release/kernel/$ko"
   done
   cp "$kroot"/modules.{order,builtin,builtin.modinfo} "$root/lib/modules/$release/"
-  printf '%s\n' virtio_mmio virtio_net >>"$conf"
+  printf '%s\n' virtio_mmio virtio_net i2c-dev >>"$conf"
 fi
 # From board/modules.txt, as the test board loads them: the drivers' options
 # (the board has sensors on pads 0 and 1), a driver the install leaves off

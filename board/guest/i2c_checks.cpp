@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
 #include <linux/rjgt102_i2c.h>
 
 #include "checks.h"
@@ -77,6 +79,7 @@ class I2cChecks {
     check_refused_data();
     check_concurrent_callers();
     check_module_references();
+    check_adapter();
   }
 
  private:
@@ -358,6 +361,26 @@ class I2cChecks {
               "i2c: GPIO chip stays loaded while gpio_i2c holds its lines", std::strerror(chip));
   }
 
+  // The I2C core's adapter on the same bus, through i2c-dev (the camera's
+  // i2c-tools checks cover the SMBus side): a register pointer, then a block
+  // read the master acknowledges byte by byte; a transfer too long for the
+  // bus lock is refused.
+  void check_adapter() {
+    auto bus = gpio_i2c_bus();
+    Device i2c(bus ? "/dev/i2c-" + std::to_string(*bus) : "/dev/null", O_RDWR);
+    reset_registers();
+    std::uint8_t reg = 0x10, block[65] = {};
+    i2c_msg msgs[2] = {{0x68, 0, 1, &reg}, {0x68, I2C_M_RD, 8, block}};
+    i2c_rdwr_ioctl_data xfer{msgs, 2};
+    auto rd = i2c.ioctl(I2C_RDWR, &xfer);
+    msgs[1].len = sizeof(block);
+    auto too_long = i2c.ioctl(I2C_RDWR, &xfer);
+    c_.expect(bus && rd.rc == 2 && std::memcmp(block, &background()[0x10], 8) == 0 &&
+                  too_long.error == EOPNOTSUPP,
+              "i2c: adapter gpio_i2c reads a block; refuses a 65-byte read",
+              "rc " + std::to_string(rd.rc) + ", long: " + std::strerror(too_long.error));
+  }
+
   Checks& c_;
   Device dev_;
   I2cSlave slave_;
@@ -373,6 +396,23 @@ void check_line_refusals(Checks& c) {
     return load_module(dir + name + ".ko", params);
   };
   if (!c.equal(unload_module("gpio_i2c"), 0, "i2c: gpio_i2c unloads for the line checks")) return;
+  {
+    // GPIO 13 held by another user (exported through sysfs as an input).
+    const std::string sda = "/sys/class/gpio/gpio13/direction";
+    int exported = write_text("/sys/class/gpio/export", "13");
+    int input = write_text(sda, "in");
+    KernelLog log;
+    int err = load("gpio_i2c");
+    auto direction = read_text(sda).value_or("");
+    auto gpio = read_text("/sys/kernel/debug/gpio").value_or("");
+    c.expect(exported == 0 && input == 0 && err == EBUSY &&
+                 log.count("gpio_request fail! gpio_num=13") == 1 && direction == "in\n" &&
+                 gpio.find("gpio-12 ") == std::string::npos,
+             "i2c: gpio_i2c refuses a line another user holds and leaves it alone",
+             std::string(std::strerror(err)) + ", direction " + direction);
+    if (err == 0) unload_module("gpio_i2c");
+    write_text("/sys/class/gpio/unexport", "13");
+  }
   bool chip = c.equal(unload_module("board_i2c_slave"), 0,
                       "i2c: GPIO chip unloads, GPIO 12 and 13 are gone");
   if (chip) {

@@ -46,4 +46,11 @@ bool I2cSlave::set_nack_data(bool nack) const {
   return write_text(path("nack_data"), nack ? "1" : "0") == 0;
 }
 
+std::optional<int> gpio_i2c_bus() {
+  for (int n = 0; n < 64; ++n)
+    if (read_text("/sys/bus/i2c/devices/i2c-" + std::to_string(n) + "/name") == "gpio_i2c\n")
+      return n;
+  return std::nullopt;
+}
+
 }  // namespace board

@@ -28,6 +28,9 @@ struct BusTraffic {
 
 std::string describe(const BusTraffic& t);
 
+// Number N of the I2C core's adapter "gpio_i2c" (/dev/i2c-N), if registered.
+std::optional<int> gpio_i2c_bus();
+
 class I2cSlave {
  public:
   bool available() const;

@@ -2,8 +2,8 @@
 // loaded modules through their device nodes, sysfs and the test models'
 // debugfs files, printing a PASS or FAIL line per check.
 //
-//   board_check GROUP     GROUP: i2c, inject, inject-late, sar, sar-rebind, sar-exports, sensor,
-//   smoke, tools
+//   board_check GROUP     GROUP: i2c, i2c-tools, inject, inject-late, sar, sar-rebind,
+//   sar-exports, sensor, smoke, tools
 //
 // Exits 0 when every check of the group passed, 1 otherwise, 2 on usage.
 
@@ -40,6 +40,7 @@ constexpr Group kGroups[] = {
     {"sensor", board::run_sensor_checks},
     {"smoke", run_smoke},
     {"tools", board::run_tool_checks},
+    {"i2c-tools", board::run_i2c_tool_checks},
 };
 
 }  // namespace
@@ -54,8 +55,8 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::fprintf(
-      stderr,
-      "usage: board_check i2c|inject|inject-late|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
+  std::fprintf(stderr,
+               "usage: board_check "
+               "i2c|i2c-tools|inject|inject-late|sar|sar-rebind|sar-exports|sensor|smoke|tools\n");
   return 2;
 }

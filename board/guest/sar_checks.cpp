@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -30,6 +31,8 @@ constexpr const char* kClockEnables = "/sys/kernel/debug/clk/sar_clk/clk_enable_
 constexpr const char* kUnknown = "ioctl: unknown command";
 constexpr const char* kClient = "/lib/modules/board/board_sar_client.ko";
 constexpr const char* kClientParams = "/sys/module/board_sar_client/parameters/";
+constexpr const char* kAtomicClient = "/lib/modules/board/board_sar_atomic.ko";
+constexpr const char* kAtomicParams = "/sys/module/board_sar_atomic/parameters/";
 constexpr const char* kI2cNode = "/dev/rjgt102_i2c";
 constexpr const char* kI2cModule = "/lib/modules/board/gpio_i2c.ko";
 
@@ -91,6 +94,7 @@ class SarChecks {
       check_bad_ioctls(dev);
       check_no_read_operation(dev);
       check_stuck_converter(dev);
+      check_atomic_client_on_other_cpu(dev);
     }
   }
 
@@ -284,6 +288,47 @@ class SarChecks {
     c_.expect(gap >= 0 && gap < kMaxTickGapUs,
               "sar: timer interrupts keep running during a stuck conversion",
               "longest gap between ticks " + std::to_string(gap) + " us");
+  }
+
+  // A client that reads the converter inside its own interrupt-safe lock on
+  // CPU 1, and takes that lock in a timer on CPU 0, while a stuck conversion
+  // for user space waits on CPU 0: both CPUs go on, and the client's calls
+  // meanwhile are turned away with a rate-limited "converter busy".
+  void check_atomic_client_on_other_cpu(const Device& dev) {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    CPU_SET(0, &cpus);
+    int pinned = ::sched_setaffinity(0, sizeof(cpus), &cpus);
+    int err = load_module(kAtomicClient);
+    if (!c_.expect(pinned == 0 && err == 0, "sar: atomic client loads on CPU 1",
+                   std::strerror(err)))
+      return;
+    KernelLog log;
+    model_.set_stuck(true);
+    sar_ioctl_data d{1, -1};
+    auto r = read_channel(dev, d);
+    model_.set_stuck(false);
+    auto counter = [](const char* name) {
+      return read_number(std::string(kAtomicParams) + name).value_or(-1);
+    };
+    // Both counters move on within 2 s (an emulated CPU may stall a while).
+    auto calls = counter("calls"), ticks = counter("ticks");
+    auto calls_then = calls, ticks_then = ticks;
+    for (int i = 0; i < 40 && (calls_then <= calls || ticks_then <= ticks); ++i) {
+      ::usleep(50000);
+      calls_then = counter("calls");
+      ticks_then = counter("ticks");
+    }
+    int unloaded = unload_module("board_sar_atomic");
+    int busy = log.count("converter busy");
+    CPU_SET(1, &cpus);
+    ::sched_setaffinity(0, sizeof(cpus), &cpus);
+    c_.expect(r.ok() && calls_then > calls && ticks_then > ticks && busy >= 1 && busy <= 10 &&
+                  unloaded == 0,
+              "sar: stuck conversion on CPU 0, atomic client on CPU 1: both go on",
+              "rc " + std::to_string(r.rc) + ", calls " + std::to_string(calls) + ", ticks " +
+                  std::to_string(ticks) + " (then " + std::to_string(calls_then) + ", " +
+                  std::to_string(ticks_then) + "), busy lines " + std::to_string(busy));
   }
 
   // Another module reads the converter through the exported functions. The

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "checks.h"
+#include "files.h"
 #include "i2c_slave.h"
 #include "sar_model.h"
 
@@ -156,6 +157,22 @@ void check_adctool(Checks& c) {
   c.expect(r.status == 0 && r.out == "17 4095 65535 0\n", "tools: sar-adc reads all four channels",
            describe(r));
   c.equal(model.conversions() - before, 4LL, "tools: sar-adc converts once per channel");
+
+  // The converter's IIO device reads the same; its scale is the 1.8 V
+  // reference over the 16-bit reading.
+  std::string iio, raw;
+  for (int n = 0; n < 16 && iio.empty(); ++n) {
+    std::string dir = "/sys/bus/iio/devices/iio:device" + std::to_string(n) + "/";
+    if (read_text(dir + "name") == "tessel-sar\n") iio = dir;
+  }
+  for (int n = 0; n < 4 && !iio.empty(); ++n) {
+    std::string v = read_text(iio + "in_voltage" + std::to_string(n) + "_raw").value_or("?\n");
+    raw += (n ? " " : "") + v.substr(0, v.size() - 1);
+  }
+  auto scale = read_text(iio + "in_voltage_scale").value_or("");
+  c.expect(!iio.empty() && raw + "\n" == r.out && scale == "0.027465820\n",
+           "tools: IIO in_voltageN_raw read what sar-adc reads, with in_voltage_scale",
+           iio + ": " + raw + ", scale " + scale);
   r = run(kAdcTool, {"-n", "3", "-i", "20", "2"});
   c.expect(r.status == 0 && r.out == "65535\n65535\n65535\n",
            "tools: sar-adc repeats a channel at an interval", describe(r));
@@ -171,11 +188,54 @@ void check_adctool(Checks& c) {
            describe(r));
 }
 
+// Addresses that answered in an i2cdetect table (all but "--" and blanks).
+std::string detected(const std::string& table) {
+  std::string found;
+  for (size_t row = table.find('\n'); row != std::string::npos; row = table.find('\n', row + 1)) {
+    size_t end = table.find('\n', row + 1);
+    size_t colon = table.find(':', row);
+    if (colon == std::string::npos || colon > end) continue;
+    for (size_t at = colon + 1; at + 2 < end; at += 3) {
+      std::string cell = table.substr(at + 1, 2);
+      if (cell != "--" && cell != "  ") found += (found.empty() ? "" : " ") + cell;
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 void run_tool_checks(Checks& c) {
   check_regtool(c);
   check_adctool(c);
+}
+
+void run_i2c_tool_checks(Checks& c) {
+  I2cSlave slave;
+  auto bus = gpio_i2c_bus();
+  if (!c.expect(slave.available() && bus, "i2c-tools: gpio_i2c adapter and slave model present"))
+    return;
+  const std::string n = std::to_string(*bus);
+  RegisterFile pattern{};
+  for (int r = 0; r < 256; ++r) pattern[r] = static_cast<std::uint8_t>(r * 13 + 5);
+  slave.set_registers(pattern);
+
+  Run r = run("i2cdetect", {"-y", n});
+  c.expect(r.status == 0 && detected(r.out) == "68", "i2c-tools: i2cdetect -y " + n + " finds 0x68",
+           describe(r));
+
+  Run dump = run("i2cdump", {"-y", n, "0x68"});
+  Run own = run(kRegTool, {"dump"});
+  RegisterFile via_core{}, via_misc{};
+  c.expect(dump.status == 0 && parse_table(dump.out, via_core) && parse_table(own.out, via_misc) &&
+               via_core == via_misc && via_core == pattern,
+           "i2c-tools: i2cdump -y " + n + " 0x68 agrees with rjgt102-reg dump", describe(dump));
+
+  r = run("i2cset", {"-y", n, "0x68", "0x40", "0x5a"});
+  Run get = run("i2cget", {"-y", n, "0x68", "0x40"});
+  auto regs = slave.registers();
+  c.expect(r.status == 0 && get.status == 0 && get.out == "0x5a\n" && regs && (*regs)[0x40] == 0x5a,
+           "i2c-tools: i2cset then i2cget of register 0x40", describe(r) + " / " + describe(get));
 }
 
 }  // namespace board

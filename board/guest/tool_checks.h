@@ -7,5 +7,7 @@ namespace board {
 class Checks;
 
 void run_tool_checks(Checks& c);
+// Debian's i2c-tools on the I2C core's adapter of gpio_i2c (virtual camera).
+void run_i2c_tool_checks(Checks& c);
 
 }  // namespace board

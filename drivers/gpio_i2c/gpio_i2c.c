@@ -17,6 +17,7 @@
 #include <linux/fs.h>
 #include <linux/gpio.h>
 #include <linux/gpio/consumer.h>
+#include <linux/i2c.h>
 #include <linux/irqflags.h>
 #include <linux/kernel.h>
 #include <linux/miscdevice.h>
@@ -45,12 +46,18 @@
 #define GPIOI2C_TAG_REQ_SCL	489
 #define GPIOI2C_TAG_REQ_SDA	493
 
-/* Serialises whole ioctl calls on the bus; taken from process context only. */
-static DEFINE_SPINLOCK(gpioi2c_lock);
+/*
+ * Adapter transfers: at most a register pointer and a block each way, so
+ * that one holds the bus lock for about 13 ms at most.
+ */
+#define GPIOI2C_XFER_MSGS	2
+#define GPIOI2C_XFER_LEN	64
 
-/* Lines this module requested, so unloading frees only those. */
-static bool gpioi2c_scl_requested;
-static bool gpioi2c_sda_requested;
+/*
+ * Serialises whole ioctl calls, and whole adapter transfers, on the bus;
+ * taken from process context only.
+ */
+static DEFINE_SPINLOCK(gpioi2c_lock);
 
 /* Make @gpio an output at raw @level (active-low is ignored). */
 static int gpio_dev_out(int gpio, int level)
@@ -209,19 +216,29 @@ static unsigned char i2c_read_byte(void)
 }
 
 /*
- * Ninth clock after a byte read by the master, with SDA driven high: the
- * master wants no more. Leaves SCL low and SDA driven high.
+ * Ninth clock after a byte read by the master, with SDA driven at @level:
+ * SDA set while SCL is low, then SCL high for 4 us. Leaves SCL low and SDA
+ * driven at @level.
  */
-static void i2c_send_nack(void)
+static void i2c_answer_bit(int level)
 {
 	i2c_delay(1);
 	i2c_scl_low();
 	i2c_delay(1);
-	gpio_dev_out(GPIOI2C_SDA, 1);
+	gpio_dev_out(GPIOI2C_SDA, level);
 	i2c_delay(1);
 	i2c_scl_high();
 	i2c_delay(2);
 	i2c_scl_low();
+}
+
+/*
+ * The answer with SDA high: the master wants no more. Leaves SCL low and
+ * SDA driven high.
+ */
+static void i2c_send_nack(void)
+{
+	i2c_answer_bit(1);
 	i2c_delay(2);
 	gpio_dev_out(GPIOI2C_SDA, 1);
 }
@@ -331,15 +348,110 @@ static struct miscdevice gpioi2c_miscdev = {
 	.fops	= &gpioi2c_fops,
 };
 
-static void gpioi2c_free_lines(void)
+#if IS_REACHABLE(CONFIG_I2C)
+/*
+ * The answer with SDA low: the master wants another byte. Leaves SCL low
+ * and SDA released for it.
+ */
+static void i2c_send_ack(void)
 {
-	if (gpioi2c_scl_requested)
-		gpio_free(GPIOI2C_SCL);
-	if (gpioi2c_sda_requested)
-		gpio_free(GPIOI2C_SDA);
-	gpioi2c_scl_requested = false;
-	gpioi2c_sda_requested = false;
+	i2c_answer_bit(0);
+	gpiod_direction_input(gpio_to_desc(GPIOI2C_SDA));
+	i2c_delay(1);
 }
+
+/*
+ * One message after a start (or repeated start): the address byte, then
+ * the data, each byte acknowledged by whoever receives it. Leaves SCL low.
+ */
+static int gpioi2c_xfer_msg(struct i2c_msg *msg)
+{
+	u16 k;
+
+	i2c_send_byte(i2c_8bit_addr_from_msg(msg));
+	if (i2c_wait_ack())
+		return -ENXIO;
+	for (k = 0; k < msg->len; k++) {
+		if (msg->flags & I2C_M_RD) {
+			msg->buf[k] = i2c_read_byte();
+			if (k + 1 < msg->len)
+				i2c_send_ack();
+			else
+				i2c_send_nack();
+		} else {
+			i2c_send_byte(msg->buf[k]);
+			if (i2c_wait_ack())
+				return -EIO;
+		}
+	}
+	return 0;
+}
+
+/*
+ * The I2C core's view of the same bus: messages joined by repeated starts
+ * and closed by one stop, under gpioi2c_lock like an ioctl call. The bytes
+ * turn interrupts back on when they end, so a caller that has them off is
+ * turned away.
+ */
+static int gpioi2c_xfer(struct i2c_adapter *adap, struct i2c_msg *msgs,
+			int num)
+{
+	int i, ret = 0;
+
+	if (irqs_disabled())
+		return -EAGAIN;
+	spin_lock(&gpioi2c_lock);
+	for (i = 0; i < num && !ret; i++) {
+		i2c_start();
+		ret = gpioi2c_xfer_msg(&msgs[i]);
+	}
+	i2c_stop();
+	spin_unlock(&gpioi2c_lock);
+	return ret ? ret : num;
+}
+
+static u32 gpioi2c_functionality(struct i2c_adapter *adap)
+{
+	return I2C_FUNC_I2C | I2C_FUNC_SMBUS_EMUL;
+}
+
+static const struct i2c_algorithm gpioi2c_algo = {
+	.master_xfer	= gpioi2c_xfer,
+	.functionality	= gpioi2c_functionality,
+};
+
+static const struct i2c_adapter_quirks gpioi2c_quirks = {
+	.max_num_msgs	= GPIOI2C_XFER_MSGS,
+	.max_write_len	= GPIOI2C_XFER_LEN,
+	.max_read_len	= GPIOI2C_XFER_LEN,
+};
+
+static struct i2c_adapter gpioi2c_adapter = {
+	.owner	= THIS_MODULE,
+	.algo	= &gpioi2c_algo,
+	.quirks	= &gpioi2c_quirks,
+	.name	= KBUILD_MODNAME,
+};
+
+static int gpioi2c_add_adapter(void)
+{
+	return i2c_add_adapter(&gpioi2c_adapter);
+}
+
+static void gpioi2c_del_adapter(void)
+{
+	i2c_del_adapter(&gpioi2c_adapter);
+}
+#else
+static int gpioi2c_add_adapter(void)
+{
+	return 0;
+}
+
+static void gpioi2c_del_adapter(void)
+{
+}
+#endif
 
 /*
  * gpiolib takes a number without a descriptor for an absent optional line
@@ -363,8 +475,8 @@ static int gpioi2c_check_line(unsigned int gpio)
 }
 
 /*
- * A line that exists but cannot be requested is driven all the same: the
- * bus has no other user by design, and the failure is in the log.
+ * A line that cannot be requested belongs to another user: loading is
+ * refused and the line left as that user set it.
  */
 static int __init i2c_gt102_init(void)
 {
@@ -376,14 +488,18 @@ static int __init i2c_gt102_init(void)
 	if (ret)
 		return ret;
 
-	gpioi2c_scl_requested = !gpio_request(GPIOI2C_SCL, NULL);
-	if (!gpioi2c_scl_requested)
+	ret = gpio_request(GPIOI2C_SCL, NULL);
+	if (ret) {
 		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
 		       __func__, GPIOI2C_TAG_REQ_SCL, GPIOI2C_SCL);
-	gpioi2c_sda_requested = !gpio_request(GPIOI2C_SDA, NULL);
-	if (!gpioi2c_sda_requested)
+		return ret;
+	}
+	ret = gpio_request(GPIOI2C_SDA, NULL);
+	if (ret) {
 		printk(KERN_ERR "[%s %d]gpio_request fail! gpio_num=%d \n",
 		       __func__, GPIOI2C_TAG_REQ_SDA, GPIOI2C_SDA);
+		goto free_scl;
+	}
 
 	/* Idle bus: both lines high. */
 	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SDA), 1);
@@ -391,15 +507,28 @@ static int __init i2c_gt102_init(void)
 
 	ret = misc_register(&gpioi2c_miscdev);
 	if (ret)
-		gpioi2c_free_lines();
+		goto free_sda;
+	ret = gpioi2c_add_adapter();
+	if (ret)
+		goto deregister;
+	return 0;
+
+deregister:
+	misc_deregister(&gpioi2c_miscdev);
+free_sda:
+	gpio_free(GPIOI2C_SDA);
+free_scl:
+	gpio_free(GPIOI2C_SCL);
 	return ret;
 }
 
 /* The lines keep whatever level they had. */
 static void __exit i2c_gt102_exit(void)
 {
+	gpioi2c_del_adapter();
 	misc_deregister(&gpioi2c_miscdev);
-	gpioi2c_free_lines();
+	gpio_free(GPIOI2C_SCL);
+	gpio_free(GPIOI2C_SDA);
 }
 
 module_init(i2c_gt102_init);

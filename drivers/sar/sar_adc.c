@@ -16,16 +16,20 @@
 #include <linux/device.h>
 #include <linux/err.h>
 #include <linux/fs.h>
+#include <linux/iio/iio.h>
 #include <linux/io.h>
+#include <linux/iopoll.h>
 #include <linux/ioctl.h>
 #include <linux/kernel.h>
 #include <linux/miscdevice.h>
 #include <linux/mod_devicetable.h>
 #include <linux/module.h>
+#include <linux/mutex.h>
 #include <linux/of.h>
 #include <linux/platform_device.h>
+#include <linux/pm.h>
+#include <linux/regulator/consumer.h>
 #include <linux/slab.h>
-#include <linux/smp.h>
 #include <linux/spinlock.h>
 #include <linux/uaccess.h>
 #include <linux/version.h>
@@ -51,6 +55,9 @@
 
 /* Completion polls of one conversion, 1 us apart: about 100 ms */
 #define SAR_POLL_COUNT		100001
+/* The same wait from process context, sleeping between polls */
+#define SAR_POLL_SLEEP_US	20
+#define SAR_POLL_TIMEOUT_US	100000
 
 struct sar_drvdata {
 	struct device *dev;
@@ -60,6 +67,7 @@ struct sar_drvdata {
 	bool clk_on;			/* prepared and enabled by us */
 	bool misc_registered;
 	struct miscdevice misc;		/* "sar" */
+	struct regulator *vref;		/* reference, or NULL: no scale */
 };
 
 static void __iomem *sar_reg_base;	/* NULL while no converter is bound */
@@ -67,15 +75,19 @@ static u8 sar_hw_inited;
 static int sar_channel;			/* selected for the value attribute */
 
 /*
- * One operation at a time owns the converter: an initialisation or a whole
- * conversion (start, wait, read). sar_lock guards only the window and the
- * owner, never the wait, so interrupts stay on while a conversion runs.
- * Other modules may call in from atomic context and then wait by spinning,
- * so the owner runs with preemption off: it cannot be scheduled away from
- * a waiter on its own CPU.
+ * One operation at a time owns the converter: an initialisation, a whole
+ * conversion (start, wait, read), a suspend or resume, a bind or unbind.
+ *
+ * Process context (ioctl, sysfs, power management, binding) holds sar_mutex
+ * for the operation and sleeps while a conversion runs, interrupts on.
+ * Callers of the exports may be atomic: they hold sar_lock, interrupts off,
+ * for their whole operation, and back off with -EBUSY while the mutex is
+ * held, since its owner may be interrupted or scheduled away and waiting for
+ * it could never end. A mutex owner takes sar_lock once after locking, which
+ * waits out an atomic operation that began before it.
  */
+static DEFINE_MUTEX(sar_mutex);
 static DEFINE_SPINLOCK(sar_lock);
-static int sar_owner = -1;		/* CPU that owns the converter, or -1 */
 
 static u32 sar_bus_offset(u32 addr)
 {
@@ -106,137 +118,168 @@ int HAL_SAR_Write2ByteMask(u32 addr, u16 value, u16 mask)
 	return 1;
 }
 
-/*
- * Takes the converter for one operation, after the one in progress.
- * -ENODEV: no converter is bound. -EBUSY: the caller interrupted the owner
- * on this CPU, which cannot finish before the caller returns.
- */
-static int sar_claim(void)
+/* Process context: excludes every other operation on the converter. */
+static void sar_own(void)
 {
-	unsigned long flags;
-	int cpu = get_cpu();
-	int ret;
-
-	for (;;) {
-		spin_lock_irqsave(&sar_lock, flags);
-		if (!sar_reg_base)
-			ret = -ENODEV;
-		else if (sar_owner == cpu)
-			ret = -EBUSY;
-		else if (sar_owner >= 0)
-			ret = -EAGAIN;
-		else
-			ret = 0;
-		if (!ret)
-			sar_owner = cpu;
-		spin_unlock_irqrestore(&sar_lock, flags);
-		if (ret != -EAGAIN)
-			break;
-		udelay(1);
-	}
-	if (ret)
-		put_cpu();
-	return ret;
+	mutex_lock(&sar_mutex);
+	spin_lock_irq(&sar_lock);
+	spin_unlock_irq(&sar_lock);
 }
 
-static void sar_release(void)
+static void sar_disown(void)
 {
-	unsigned long flags;
-
-	spin_lock_irqsave(&sar_lock, flags);
-	sar_owner = -1;
-	spin_unlock_irqrestore(&sar_lock, flags);
-	put_cpu();
+	mutex_unlock(&sar_mutex);
 }
 
-static int sar_hw_init(void)
+/* Atomic callers, under sar_lock: may they take the converter? */
+static int sar_atomic_check(void)
 {
-	int ret = sar_claim();
+	lockdep_assert_held(&sar_lock);
+	if (!sar_reg_base)
+		return -ENODEV;
+	if (mutex_is_locked(&sar_mutex))
+		return -EBUSY;
+	return 0;
+}
 
-	if (ret)
-		return ret;
+/* The caller owns the converter. */
+static void sar_init_regs(void)
+{
 	if (!sar_hw_inited) {
 		HAL_SAR_Write2Byte(SAR_REG_CTRL, SAR_CTRL_INIT);
 		sar_hw_inited = 1;
 	}
-	sar_release();
+}
+
+/*
+ * Sets the start bit, keeping the other bits. False when it was still set:
+ * an earlier conversion never finished.
+ */
+static bool sar_start(void)
+{
+	u16 ctrl = HAL_SAR_Read2Byte(SAR_REG_CTRL);
+
+	HAL_SAR_Write2Byte(SAR_REG_CTRL, ctrl | SAR_CTRL_START);
+	return !(ctrl & SAR_CTRL_START);
+}
+
+/*
+ * After the wait: selects channel @channel and reads its result. -EINVAL
+ * for a channel outside 0 to 3, whose conversion still ran.
+ */
+static int sar_fetch(int channel, u16 *value)
+{
+	unsigned int n = channel;
+
+	if (n >= SAR_NUM_CHANNELS)
+		return -EINVAL;
+	HAL_SAR_Write2ByteMask(SAR_REG_CHAN, BIT(n), BIT(n));
+	*value = HAL_SAR_Read2Byte(SAR_REG_DATA(n));
 	return 0;
 }
 
-/* -EINVAL for a channel outside 0 to 3, which still converts. */
+/* Process context. */
+static int sar_hw_init(void)
+{
+	int ret = 0;
+
+	sar_own();
+	if (sar_reg_base)
+		sar_init_regs();
+	else
+		ret = -ENODEV;
+	sar_disown();
+	return ret;
+}
+
+/*
+ * Process context: one conversion, waited for with a sleeping poll. Running
+ * out of time is not an error: the result register is read anyway.
+ */
 static int sar_convert(int channel, u16 *value)
 {
-	unsigned int n = channel;
-	int polls = SAR_POLL_COUNT;
-	int ret = sar_claim();
+	u16 ctrl;
+	int ret;
 
-	if (ret)
-		return ret;
-	HAL_SAR_Write2ByteMask(SAR_REG_CTRL, SAR_CTRL_START, SAR_CTRL_START);
-	/* Running out of polls is not an error: read the result anyway. */
-	while ((HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START) && --polls)
-		udelay(1);
-	if (n < SAR_NUM_CHANNELS) {
-		HAL_SAR_Write2ByteMask(SAR_REG_CHAN, BIT(n), BIT(n));
-		*value = HAL_SAR_Read2Byte(SAR_REG_DATA(n));
+	sar_own();
+	if (!sar_reg_base) {
+		sar_disown();
+		return -ENODEV;
 	}
-	sar_release();
-	return n < SAR_NUM_CHANNELS ? 0 : -EINVAL;
+	sar_start();
+	ret = readx_poll_timeout(HAL_SAR_Read2Byte, SAR_REG_CTRL, ctrl,
+				 !(ctrl & SAR_CTRL_START), SAR_POLL_SLEEP_US,
+				 SAR_POLL_TIMEOUT_US);
+	ret = sar_fetch(channel, value);
+	sar_disown();
+	return ret;
 }
 
 /* The exports have no way to return an error: it goes to the log. */
 static void sar_report(int err)
 {
 	if (err == -ENODEV)
-		pr_err("no converter bound\n");
+		pr_err_ratelimited("no converter bound\n");
 	else if (err == -EBUSY)
-		pr_err("converter busy\n");
+		pr_err_ratelimited("converter busy\n");
 	else if (err == -EINVAL)
-		pr_err("error channel,support SAR0,SAR1,SAR2,SAR3\n");
+		pr_err_ratelimited("error channel,support SAR0,SAR1,SAR2,SAR3\n");
 }
 
 void qv_sar_hw_init(void)
 {
-	sar_report(sar_hw_init());
+	unsigned long flags;
+	int ret;
+
+	spin_lock_irqsave(&sar_lock, flags);
+	ret = sar_atomic_check();
+	if (!ret)
+		sar_init_regs();
+	spin_unlock_irqrestore(&sar_lock, flags);
+	sar_report(ret);
 }
 EXPORT_SYMBOL(qv_sar_hw_init);
 
+/*
+ * The caller may be atomic, so the wait is a counted busy-wait under
+ * sar_lock. A converter that did not finish an earlier conversion is busy:
+ * waiting for it again would cost every caller the whole wait.
+ */
 int qv_sar_get(int channel)
 {
+	int polls = SAR_POLL_COUNT;
+	unsigned long flags;
 	u16 value = 0;
+	int ret;
 
-	sar_report(sar_convert(channel, &value));
+	spin_lock_irqsave(&sar_lock, flags);
+	ret = sar_atomic_check();
+	if (!ret && !sar_start())
+		ret = -EBUSY;
+	if (!ret) {
+		while ((HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START) &&
+		       --polls)
+			udelay(1);
+		ret = sar_fetch(channel, &value);
+	}
+	spin_unlock_irqrestore(&sar_lock, flags);
+	sar_report(ret);
 	return value;
 }
 EXPORT_SYMBOL(qv_sar_get);
 
+/*
+ * Binds (@base) or unbinds (NULL) the window once the operation in progress
+ * has finished; either way the converter counts as not initialised.
+ */
 static void sar_set_window(void __iomem *base)
 {
-	unsigned long flags;
-
-	spin_lock_irqsave(&sar_lock, flags);
+	sar_own();
+	spin_lock_irq(&sar_lock);
 	sar_reg_base = base;
-	spin_unlock_irqrestore(&sar_lock, flags);
-}
-
-/* Waits for the operation in progress; no other starts afterwards. */
-static void sar_clear_window(void)
-{
-	if (sar_claim())
-		return;
-	sar_set_window(NULL);
-	sar_release();
-}
-
-/* After bind and after each suspend the next init call writes again. */
-static void sar_forget_init(void)
-{
-	/* An initialisation in progress finishes first. */
-	int ret = sar_claim();
-
 	sar_hw_inited = 0;
-	if (!ret)
-		sar_release();
+	spin_unlock_irq(&sar_lock);
+	sar_disown();
 }
 
 /*
@@ -410,6 +453,119 @@ static struct attribute *sar_attrs[] = {
 };
 ATTRIBUTE_GROUPS(sar);
 
+#if IS_REACHABLE(CONFIG_IIO)
+/*
+ * The same converter as an IIO device: in_voltageN_raw convert through the
+ * path of the value attribute; in_voltage_scale (mV per count of the 16-bit
+ * reading) comes from the reference supply when the node gives one.
+ */
+#define SAR_IIO_CHANNEL(n, shared) {				\
+	.type = IIO_VOLTAGE,					\
+	.indexed = 1,						\
+	.channel = (n),						\
+	.info_mask_separate = BIT(IIO_CHAN_INFO_RAW),		\
+	.info_mask_shared_by_type = (shared),			\
+}
+
+static const struct iio_chan_spec sar_iio_channels[] = {
+	SAR_IIO_CHANNEL(0, 0),
+	SAR_IIO_CHANNEL(1, 0),
+	SAR_IIO_CHANNEL(2, 0),
+	SAR_IIO_CHANNEL(3, 0),
+};
+
+static const struct iio_chan_spec sar_iio_channels_scaled[] = {
+	SAR_IIO_CHANNEL(0, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(1, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(2, BIT(IIO_CHAN_INFO_SCALE)),
+	SAR_IIO_CHANNEL(3, BIT(IIO_CHAN_INFO_SCALE)),
+};
+
+static int sar_iio_read_raw(struct iio_dev *indio_dev,
+			    struct iio_chan_spec const *chan, int *val,
+			    int *val2, long mask)
+{
+	struct sar_drvdata *priv = iio_device_get_drvdata(indio_dev);
+	u16 value;
+	int ret;
+
+	switch (mask) {
+	case IIO_CHAN_INFO_RAW:
+		ret = sar_hw_init();
+		if (!ret)
+			ret = sar_convert(chan->channel, &value);
+		if (ret)
+			return ret;
+		*val = value;
+		return IIO_VAL_INT;
+	case IIO_CHAN_INFO_SCALE:
+		ret = regulator_get_voltage(priv->vref);
+		if (ret < 0)
+			return ret;
+		*val = ret / 1000;
+		*val2 = 16;
+		return IIO_VAL_FRACTIONAL_LOG2;
+	default:
+		return -EINVAL;
+	}
+}
+
+static const struct iio_info sar_iio_info = {
+	.read_raw = sar_iio_read_raw,
+#if LINUX_VERSION_CODE < KERNEL_VERSION(4, 15, 0)
+	.driver_module = THIS_MODULE,
+#endif
+};
+
+static void sar_vref_disable(void *data)
+{
+	regulator_disable(data);
+}
+
+/* The reference is optional; one that is not ready yet defers the probe. */
+static int sar_vref_get(struct sar_drvdata *priv)
+{
+	struct regulator *vref = devm_regulator_get_optional(priv->dev, "vref");
+	int ret;
+
+	if (IS_ERR(vref))
+		return PTR_ERR(vref) == -ENODEV ? 0 : PTR_ERR(vref);
+	ret = regulator_enable(vref);
+	if (ret)
+		return ret;
+	priv->vref = vref;
+	return devm_add_action_or_reset(priv->dev, sar_vref_disable, vref);
+}
+
+/* Like the misc device, optional: a failure leaves the other ways in. */
+static void sar_iio_register(struct sar_drvdata *priv)
+{
+	struct iio_dev *indio_dev = devm_iio_device_alloc(priv->dev, 0);
+
+	if (!indio_dev)
+		return;
+	indio_dev->dev.parent = priv->dev;
+	indio_dev->name = "tessel-sar";
+	indio_dev->info = &sar_iio_info;
+	indio_dev->modes = INDIO_DIRECT_MODE;
+	indio_dev->channels = priv->vref ? sar_iio_channels_scaled :
+					   sar_iio_channels;
+	indio_dev->num_channels = ARRAY_SIZE(sar_iio_channels);
+	iio_device_set_drvdata(indio_dev, priv);
+	if (devm_iio_device_register(priv->dev, indio_dev))
+		dev_warn(priv->dev, "no IIO device\n");
+}
+#else
+static int sar_vref_get(struct sar_drvdata *priv)
+{
+	return 0;
+}
+
+static void sar_iio_register(struct sar_drvdata *priv)
+{
+}
+#endif
+
 static int tessel_sar_probe(struct platform_device *pdev)
 {
 	struct device *dev = &pdev->dev;
@@ -429,7 +585,6 @@ static int tessel_sar_probe(struct platform_device *pdev)
 	priv->dev = dev;
 
 	sar_channel = 0;
-	sar_forget_init();
 
 	res = platform_get_resource(pdev, IORESOURCE_MEM, 0);
 	if (!res)
@@ -440,6 +595,9 @@ static int tessel_sar_probe(struct platform_device *pdev)
 	priv->reg_base = base;
 
 	ret = sar_clk_get(priv);
+	if (ret)
+		return ret;
+	ret = sar_vref_get(priv);
 	if (ret)
 		return ret;
 
@@ -458,6 +616,7 @@ static int tessel_sar_probe(struct platform_device *pdev)
 					      "sar");
 	if (!IS_ERR(sysfs_dev))
 		priv->sysfs_dev = sysfs_dev;
+	sar_iio_register(priv);
 	return 0;
 }
 
@@ -478,7 +637,7 @@ static void sar_unbind(struct platform_device *pdev)
 	 * Callers from other modules now get 0 instead of a stale mapping.
 	 * The clock goes off and the record goes after this returns.
 	 */
-	sar_clear_window();
+	sar_set_window(NULL);
 }
 
 #if LINUX_VERSION_CODE >= KERNEL_VERSION(6, 11, 0)
@@ -494,26 +653,33 @@ static int tessel_sar_remove(struct platform_device *pdev)
 }
 #endif
 
-static int tessel_sar_suspend(struct platform_device *pdev,
-			      pm_message_t state)
+/* The clock goes off as an operation of its own, between conversions. */
+static int __maybe_unused tessel_sar_suspend(struct device *dev)
 {
-	struct sar_drvdata *priv = platform_get_drvdata(pdev);
+	struct sar_drvdata *priv = dev_get_drvdata(dev);
 
-	sar_forget_init();
-	if (priv)
-		sar_clk_off(priv);
+	sar_own();
+	spin_lock_irq(&sar_lock);
+	sar_hw_inited = 0;
+	spin_unlock_irq(&sar_lock);
+	sar_clk_off(priv);
+	sar_disown();
 	return 0;
 }
 
 /* The converter is initialised again by the next qv_sar_hw_init(). */
-static int tessel_sar_resume(struct platform_device *pdev)
+static int __maybe_unused tessel_sar_resume(struct device *dev)
 {
-	struct sar_drvdata *priv = platform_get_drvdata(pdev);
+	struct sar_drvdata *priv = dev_get_drvdata(dev);
 
-	if (priv)
-		sar_clk_on(priv);
+	sar_own();
+	sar_clk_on(priv);
+	sar_disown();
 	return 0;
 }
+
+static SIMPLE_DEV_PM_OPS(tessel_sar_pm_ops, tessel_sar_suspend,
+			 tessel_sar_resume);
 
 static const struct of_device_id qv_sar_of_match_table[] = {
 	{ .compatible = "qrvn,tessel-sar" },
@@ -524,10 +690,9 @@ MODULE_DEVICE_TABLE(of, qv_sar_of_match_table);
 static struct platform_driver sar_platform_driver = {
 	.probe = tessel_sar_probe,
 	.remove = tessel_sar_remove,
-	.suspend = tessel_sar_suspend,
-	.resume = tessel_sar_resume,
 	.driver = {
 		.name = "tessel-sar",
+		.pm = &tessel_sar_pm_ops,
 		.of_match_table = qv_sar_of_match_table,
 	},
 };

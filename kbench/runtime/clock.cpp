@@ -1,5 +1,6 @@
 // The virtual clock: delays advance it by exactly what they ask for.
 #include <linux/delay.h>
+#include <linux/printk.h>
 
 #include "kbench.h"
 #include "internal.h"
@@ -34,6 +35,8 @@ const std::vector<Delay>& delays() { return delay_list; }
 
 extern "C" {
 
+unsigned long long kb_clock_ns(void) { return kb::clock_ns; }
+
 void ndelay(unsigned long nsecs) { kb::advance("ndelay", nsecs); }
 void udelay(unsigned long usecs) { kb::advance("udelay", uint64_t(usecs) * 1000); }
 void mdelay(unsigned long msecs) { kb::advance("mdelay", uint64_t(msecs) * 1000000); }
@@ -48,6 +51,15 @@ unsigned long msleep_interruptible(unsigned int msecs) {
 void usleep_range(unsigned long min, unsigned long max) {
   if (min > max) kb::detail::violation("usleep_range: min above max");
   kb::sleep("usleep_range", uint64_t(min) * 1000);
+}
+
+int kb_ratelimit(struct kb_ratelimit_state* rs) {
+  constexpr uint64_t kInterval = 5000000000ull;
+  if (rs->printed == 0 || kb::clock_ns - rs->begin_ns >= kInterval) {
+    rs->begin_ns = kb::clock_ns;
+    rs->printed = 0;
+  }
+  return rs->printed++ < 10;
 }
 
 }  // extern "C"

@@ -170,19 +170,31 @@ int bind(platform_device* pdev) {
 
 void unbind(platform_device* pdev) { do_unbind(known(pdev)); }
 
+// The driver's dev_pm_ops win over the legacy callbacks, as in the kernel.
 int suspend(platform_device* pdev) {
   Dev& d = known(pdev);
-  if (!d.driver || !d.driver->drv->suspend) return 0;
-  pm_message_t msg{PM_EVENT_SUSPEND};
-  int ret = d.driver->drv->suspend(pdev, msg);
+  if (!d.driver) return 0;
+  const platform_driver* drv = d.driver->drv;
+  int ret = 0;
+  if (drv->driver.pm && drv->driver.pm->suspend) {
+    ret = drv->driver.pm->suspend(&pdev->dev);
+  } else if (drv->suspend) {
+    pm_message_t msg{PM_EVENT_SUSPEND};
+    ret = drv->suspend(pdev, msg);
+  }
   check_context("suspend");
   return ret;
 }
 
 int resume(platform_device* pdev) {
   Dev& d = known(pdev);
-  if (!d.driver || !d.driver->drv->resume) return 0;
-  int ret = d.driver->drv->resume(pdev);
+  if (!d.driver) return 0;
+  const platform_driver* drv = d.driver->drv;
+  int ret = 0;
+  if (drv->driver.pm && drv->driver.pm->resume)
+    ret = drv->driver.pm->resume(&pdev->dev);
+  else if (drv->resume)
+    ret = drv->resume(pdev);
   check_context("resume");
   return ret;
 }

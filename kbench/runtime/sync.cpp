@@ -1,4 +1,5 @@
 // Interrupt-enable state and spinlocks on the bench's single processor.
+#include <linux/mutex.h>
 #include <linux/preempt.h>
 #include <linux/spinlock.h>
 
@@ -119,6 +120,37 @@ unsigned long kb_spin_lock_irqsave(spinlock_t* lock) {
 void spin_unlock_irqrestore(spinlock_t* lock, unsigned long flags) {
   kb::release(lock);
   kb_local_irq_restore(flags);
+}
+
+void kb_assert_held(int locked, const char* name) {
+  if (!locked) kb::detail::violation(std::string("lockdep_assert_held: ") + name + " not held");
+}
+
+void kb_mutex_init(struct mutex* lock, const char* name) {
+  lock->locked = 0;
+  lock->name = name && name[0] == '&' ? name + 1 : name;
+}
+
+void mutex_lock(struct mutex* lock) {
+  std::string name = lock->name ? lock->name : "(unnamed)";
+  if (kb::detail::atomic_context())
+    kb::detail::violation("sleeping function called from invalid context: mutex_lock " + name);
+  if (lock->locked) {
+    kb::detail::violation("deadlock: mutex " + name + " taken while held");
+    return;
+  }
+  lock->locked = 1;
+  kb::lock_list.push_back({kb::now_ns(), name, true});
+}
+
+void mutex_unlock(struct mutex* lock) {
+  std::string name = lock->name ? lock->name : "(unnamed)";
+  if (!lock->locked) {
+    kb::detail::violation("mutex " + name + " released while free");
+    return;
+  }
+  lock->locked = 0;
+  kb::lock_list.push_back({kb::now_ns(), name, false});
 }
 
 }  // extern "C"

@@ -19,7 +19,8 @@ export PATH=$PATH:/sbin:/usr/sbin
 field() { modinfo -F "$1" "$ko"; }
 [ "$(field license)" = "GPL" ] || fail "licence is '$(field license)'"
 [ "$(field description)" = "tessel Sar Device Driver" ] || fail "description is '$(field description)'"
-[ "$(field depends)" = "qvsys" ] || fail "depends is '$(field depends)'"
+# The armmp kernel has IIO as a module, which the converter's IIO device uses.
+[ "$(field depends)" = "qvsys,industrialio" ] || fail "depends is '$(field depends)'"
 aliases=$(field alias | sort)
 expected=$(printf '%s\n' 'of:N*T*Cqrvn,tessel-sar' 'of:N*T*Cqrvn,tessel-sarC*' 'platform:tessel-sar' | sort)
 [ "$aliases" = "$expected" ] || fail "aliases are: $(echo "$aliases" | paste -sd' ')"

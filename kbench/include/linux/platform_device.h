@@ -11,6 +11,7 @@
 #include <linux/ioport.h>
 #include <linux/mod_devicetable.h>
 #include <linux/module.h>
+#include <linux/pm.h>
 
 typedef struct pm_message {
 	int event;
@@ -22,7 +23,7 @@ struct device_driver {
 	const char *name;
 	struct module *owner;
 	const struct of_device_id *of_match_table;
-	const void *pm;
+	const struct dev_pm_ops *pm;
 };
 
 struct platform_device {

@@ -20,9 +20,22 @@
 #define KERN_DEFAULT ""
 #define KERN_CONT KERN_SOH "c"
 
+/* The kernel's default: 10 messages per call site in 5 s of bench time. */
+struct kb_ratelimit_state {
+	unsigned long long begin_ns;
+	int printed;
+};
+
 KB_BEGIN_DECLS
 __printf(1, 2) int printk(const char *fmt, ...);
+int kb_ratelimit(struct kb_ratelimit_state *rs);
 KB_END_DECLS
+
+#define printk_ratelimited(fmt, ...)					\
+({									\
+	static struct kb_ratelimit_state _rs;				\
+	kb_ratelimit(&_rs) ? printk(fmt, ##__VA_ARGS__) : 0;		\
+})
 
 #ifndef pr_fmt
 #define pr_fmt(fmt) fmt
@@ -36,6 +49,10 @@ KB_END_DECLS
 #define pr_notice(fmt, ...) printk(KERN_NOTICE pr_fmt(fmt), ##__VA_ARGS__)
 #define pr_info(fmt, ...) printk(KERN_INFO pr_fmt(fmt), ##__VA_ARGS__)
 #define pr_debug(fmt, ...) printk(KERN_DEBUG pr_fmt(fmt), ##__VA_ARGS__)
+#define pr_err_ratelimited(fmt, ...) \
+	printk_ratelimited(KERN_ERR pr_fmt(fmt), ##__VA_ARGS__)
+#define pr_warn_ratelimited(fmt, ...) \
+	printk_ratelimited(KERN_WARNING pr_fmt(fmt), ##__VA_ARGS__)
 #define pr_cont(fmt, ...) printk(KERN_CONT fmt, ##__VA_ARGS__)
 
 #endif

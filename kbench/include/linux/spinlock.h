@@ -25,7 +25,11 @@ void spin_lock_irq(spinlock_t *lock);
 void spin_unlock_irq(spinlock_t *lock);
 unsigned long kb_spin_lock_irqsave(spinlock_t *lock);
 void spin_unlock_irqrestore(spinlock_t *lock, unsigned long flags);
+void kb_assert_held(int locked, const char *name);
 KB_END_DECLS
+
+/* Spinlocks and mutexes alike, as lockdep checks them. */
+#define lockdep_assert_held(l) kb_assert_held((l)->locked, #l)
 
 #define spin_lock_init(lock) kb_spin_lock_init(lock, #lock)
 #define spin_lock_irqsave(lock, flags) ((flags) = kb_spin_lock_irqsave(lock))
