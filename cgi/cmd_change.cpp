@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -204,22 +205,54 @@ const char *ctrlcmd_to_viscacmd(const char *command, int selector) {
 //    store's copy, read a mix of two records. So a load takes only a record
 //    a store could have written (pan speed 1 to 17, tilt speed 1 to 13): a
 //    stop made from such a mix still carries valid speeds, and stops.
-// Only a regular file counts: anything else at the record's place (a FIFO
-// would block the load) is unusable for a load and replaced by a store.
-// The first store creates the file with mode 0777 whatever the umask, as
-// the lock's objects are (open_shared).
+// Only a regular file of one link counts, reached directly or through a
+// symlink of our own user or root: anything else at the record's place (a
+// FIFO would block the load; a link the web server's user planted in its
+// cgi-bin/ would make root write through it) is unusable for a load and
+// replaced by a store. The first store creates the file with mode 0777
+// whatever the umask, as the lock's objects are (open_shared).
 
 namespace {
 
 constexpr std::size_t kSpeedWordWidth = 4;
 
-// A descriptor of a regular file, its size in *size; anything else is
-// refused with EINVAL.
+// The target of the link at `path`, opened without following another link.
+// Followed only when the link is our user's or root's: the kernel's
+// protected_symlinks rule, which cgi-bin/ (not sticky) does not get. The
+// target is read from the descriptor whose owner was checked.
+int open_through_link(const char *path, int flags, unsigned mode) {
+  const int link = ::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  std::array<char, PATH_MAX> target{};
+  ssize_t n = -1;
+  if (link >= 0 && fstat(link, &st) == 0 && (st.st_uid == geteuid() || st.st_uid == 0))
+    n = readlinkat(link, "", target.data(), target.size() - 1);
+  if (link >= 0) ::close(link);
+  if (n <= 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (target[0] == '/') return open_shared(target.data(), flags, mode);
+  // Relative to the link's folder.
+  std::array<char, PATH_MAX> full{};
+  const int folder = static_cast<int>(std::strrchr(path, '/') - path);
+  if (std::snprintf(full.data(), full.size(), "%.*s/%s", folder, path, target.data()) >=
+      static_cast<int>(full.size())) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  return open_shared(full.data(), flags, mode);
+}
+
+// A descriptor of a regular file of one link, its size in *size; anything
+// else is refused with EINVAL.
 int open_regular(const char *path, int flags, unsigned mode, off_t *size) {
-  const int fd = open_shared(path, flags | O_NONBLOCK, mode);
+  flags |= O_NONBLOCK | O_NOFOLLOW;
+  int fd = open_shared(path, flags, mode);
+  if (fd < 0 && errno == ELOOP) fd = open_through_link(path, flags, mode);
   if (fd < 0) return -1;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
     ::close(fd);
     errno = EINVAL;
     return -1;

@@ -20,5 +20,26 @@ long long monotonic_ms();
 // keeps its own limit.
 inline constexpr int kRequestBudgetMs = 4500;
 void start_request_budget();
+// When main started the budget, in nanoseconds on the monotonic clock: the
+// request's place among all requests. 0 in-process, where no budget runs.
+long long request_stamp_ns();
 // `limit`, or what is left of the budget when that is less (never below 0).
 int request_wait_ms(int limit);
+
+// Sleeps on the monotonic clock.
+void sleep_ms(int ms);
+
+// Tries `attempt` until it returns true or `limit_ms` (cut to the budget)
+// has passed; false when the time ran out. Between tries it sleeps 1 ms,
+// doubling up to 8 ms: no signal and no timer, and a clock set back
+// stretches nothing.
+template <typename Attempt>
+bool retry_for(int limit_ms, Attempt attempt) {
+  const long long deadline = monotonic_ms() + request_wait_ms(limit_ms);
+  for (int pause = 1;; pause = pause < 8 ? pause * 2 : 8) {
+    if (attempt()) return true;
+    const long long left = deadline - monotonic_ms();
+    if (left <= 0) return false;
+    sleep_ms(left < pause ? static_cast<int>(left) : pause);
+  }
+}

@@ -1,6 +1,7 @@
 #include "ptz_cgi.h"
 
 #include "cmd_change.h"
+#include "order.h"
 #include "output.h"
 #include "process.h"
 #include "socket.h"
@@ -135,12 +136,14 @@ void input_command_judge(char *command) {
       response(command, static_cast<int>(std::strlen(command)));
       break;
     case kKindZoomSpeed:
+      order_lock();
       udp_socket(ctrlcmd_to_viscacmd(command, kSelectZoom));
       ABC_to_aBC(command);
       insert_char(command, reply, 'S', 1);
       response(reply, static_cast<int>(std::strlen(reply)));
       break;
     case kKindPanTiltSpeed:
+      order_lock();
       udp_socket(ctrlcmd_to_viscacmd(command, kSelectPanTilt));
       response(ABC_to_aBC(command), static_cast<int>(std::strlen(command)));
       break;
@@ -149,6 +152,7 @@ void input_command_judge(char *command) {
       response(command, static_cast<int>(std::strlen(command)));
       break;
     case kKindAbsolutePosition:
+      order_lock();
       udp_socket(ctrlcmd_to_viscacmd(command, kSelectHome));
       response(ABC_to_aBC(command), static_cast<int>(std::strlen(command)));
       break;

@@ -1,6 +1,5 @@
 // Process lock around the speed memory file: the named semaphore "sem_cgi",
-// backed by a kernel file lock so that a request killed while it holds the
-// lock cannot block every later request.
+// only ever tried, never waited on (semaphore.cpp says why).
 #pragma once
 
 #include <semaphore.h>
@@ -9,24 +8,20 @@
 extern sem_t *sem;
 
 // Opens (creating if needed, free) "sem_cgi". On failure says so and
-// returns -1; the lock is then the file lock alone.
+// returns -1; the access then goes on without it.
 int sem_create_or_open();
-// Takes the lock; ends the process with status 1 if the wait fails. Waits
-// are bounded: when the lock cannot be had in time, or its file cannot be
-// used, it says so on standard error and returns without holding it.
+// Takes the semaphore, trying for at most kSemTakeoverMs. When it cannot
+// be had or used, says so on standard error and returns without it.
 int semaphore_p();
-// Releases what semaphore_p took; ends the process with status 1 if the
-// post fails.
+// Releases what semaphore_p took; a failure is reported, and the request
+// goes on.
 int semaphore_v();
 // Closes the handle; returns sem_close's result.
 int close_sem();
 // Removes the name "sem_cgi"; reports "sem_unlink" on failure.
 int del_semvalue();
 
-// Name of the semaphore and of the file lock that guards it.
 inline constexpr const char kSemName[] = "sem_cgi";
-inline constexpr const char kSemLockPath[] = "/tmp/sem_cgi.lock";
-// How long a request waits on a semaphore left taken by a dead holder.
+// How long a request tries a semaphore left taken, by a dead request when
+// it holds the order lock.
 inline constexpr int kSemTakeoverMs = 2000;
-// How long a request waits for the file lock held by another process.
-inline constexpr int kSemLockWaitMs = 2000;

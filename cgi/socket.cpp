@@ -1,5 +1,6 @@
 #include "socket.h"
 
+#include "order.h"
 #include "output.h"
 #include "process.h"
 
@@ -54,37 +55,21 @@ bool poll_readable(int fd, int timeout_ms) {
   }
 }
 
-// The socket is bound to 127.0.0.1, so that no other host can reach it, and
-// a reply counts only when it comes from 127.0.0.1, the VISCA server's
-// address. Its port is not checked: a server may answer from another socket
-// than the one it was sent to.
+// The socket is connected to the VISCA server's address and port, so the
+// kernel drops datagrams from anywhere else (any local user could answer
+// from 127.0.0.1), and a server that is down answers ECONNREFUSED at once.
+// A server that answered from another socket would go unheard; the head
+// simulator, like a VISCA server, answers from the socket it was sent to.
 class udp_transport final : public visca_transport {
  public:
-  int open() override {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof(local)) != 0) {
-      const int err = errno;
-      ::close(fd);
-      errno = err;
-      return -1;
-    }
-    return fd;
-  }
+  int open() override { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
   void send(int fd, const unsigned char *packet, std::size_t length, const sockaddr *address,
             socklen_t address_length) override {
-    (void)sendto(fd, packet, length, 0, address, address_length);
+    if (connect(fd, address, address_length) == 0) (void)::send(fd, packet, length, 0);
   }
   bool wait_readable(int fd, int timeout_ms) override { return poll_readable(fd, timeout_ms); }
   long receive(int fd, unsigned char *buffer, std::size_t size) override {
-    sockaddr_in from{};
-    socklen_t from_length = sizeof(from);
-    const long n = recvfrom(fd, buffer, size, 0, reinterpret_cast<sockaddr *>(&from), &from_length);
-    if (n >= 0 && (from.sin_family != AF_INET || from.sin_addr.s_addr != htonl(INADDR_LOOPBACK)))
-      return kNotFromServer;
-    return n;
+    return recv(fd, buffer, size, 0);
   }
   void close(int fd) override { ::close(fd); }
 };
@@ -133,26 +118,26 @@ void unpack_cmd(const unsigned char *reply, std::size_t length) {
 
 void cmd_send_to_server(int socket, const unsigned char *packet, int packet_length,
                         const sockaddr *address, socklen_t address_length, int flag) {
-  unsigned char reply[kPacketSize] = {};
-  s_transport->send(socket, packet, static_cast<std::size_t>(packet_length), address,
-                    address_length);
+  const bool admitted = order_admit(packet);
+  if (admitted)
+    s_transport->send(socket, packet, static_cast<std::size_t>(packet_length), address,
+                      address_length);
+  order_unlock();
+  if (!admitted) return;
 
+  unsigned char reply[kPacketSize] = {};
   const long long deadline = monotonic_ms() + request_wait_ms(kExchangeBudgetMs);
   const int awaited = flag ? 1 : 2;
   for (int i = 0; i < awaited; ++i) {
-    // Datagrams from elsewhere do not extend the wait.
-    const long long until = std::min(deadline, monotonic_ms() + kReplyTimeoutMs);
-    long got = kNotFromServer;
-    while (got == kNotFromServer) {
-      const long long wait = until - monotonic_ms();
-      if (wait <= 0 || !s_transport->wait_readable(socket, static_cast<int>(wait))) {
-        std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server timed out\n", i + 1,
-                     awaited);
-        return;
-      }
-      got = s_transport->receive(socket, reply, sizeof(reply));
+    const long long wait = std::min(deadline - monotonic_ms(), 0LL + kReplyTimeoutMs);
+    const bool readable = wait > 0 && s_transport->wait_readable(socket, static_cast<int>(wait));
+    const long got = readable ? s_transport->receive(socket, reply, sizeof(reply)) : -1;
+    if (got < 0) {
+      std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server %s%s\n", i + 1, awaited,
+                   readable ? "failed: " : "timed out", readable ? std::strerror(errno) : "");
+      return;
     }
-    unpack_cmd(reply, got > 0 ? static_cast<std::size_t>(got) : 0);
+    unpack_cmd(reply, static_cast<std::size_t>(got));
   }
 }
 

@@ -15,9 +15,6 @@ inline constexpr std::size_t kPacketSize = 100;
 inline constexpr std::size_t kMaxPairs = kPacketSize - 2;
 inline constexpr int kReplyTimeoutMs = 2000;    // per awaited datagram
 inline constexpr int kExchangeBudgetMs = 5000;  // whole exchange, within the request's budget
-// What receive() returns for a datagram that did not come from the VISCA
-// server's address; it is dropped.
-inline constexpr long kNotFromServer = -2;
 
 // The datagram traffic of an exchange. The program uses UDP; tests and the
 // fuzzer put their own server in place so that a request runs in-process.
@@ -25,12 +22,13 @@ class visca_transport {
  public:
   // A descriptor, or -1 with errno set.
   virtual int open() = 0;
+  // Sends to the server, whose datagrams alone are received after it.
   virtual void send(int fd, const unsigned char *packet, std::size_t length,
                     const sockaddr *address, socklen_t address_length) = 0;
   // Whether a datagram is readable within timeout_ms.
   virtual bool wait_readable(int fd, int timeout_ms) = 0;
-  // The length of the datagram received into `buffer`, -1, or
-  // kNotFromServer.
+  // The length of the datagram received into `buffer`, or -1 with errno
+  // set.
   virtual long receive(int fd, unsigned char *buffer, std::size_t size) = 0;
   virtual void close(int fd) = 0;
 
@@ -48,8 +46,9 @@ void udp_socket(const char *text);
 // Writes the packet for `text` (at most kMaxPairs bytes, then 0xFF and 0)
 // into `buffer` of kPacketSize bytes; returns the byte count up to 0xFF.
 int pack_cmd(const char *text, unsigned char *buffer, int length);
-// Sends the packet once, then receives and prints one reply (flag != 0) or
-// two (flag == 0), each wait bounded.
+// Sends the packet once, unless a newer command of its axis has gone out
+// already (order.h), then receives and prints one reply (flag != 0) or two
+// (flag == 0), each wait bounded.
 void cmd_send_to_server(int socket, const unsigned char *packet, int packet_length,
                         const sockaddr *address, socklen_t address_length, int flag);
 // Prints the `length` received bytes of one reply, one "%x" line per byte up

@@ -4,12 +4,17 @@
 // found as it was.
 #include "cgi_runner.h"
 #include "cmd_change.h"
+#include "order.h"
+#include "process.h"
 #include "semaphore.h"
 #include "socket.h"
 #include "visca_peer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -19,9 +24,11 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -36,6 +43,8 @@ namespace {
 const std::string kSemFile = std::string("/dev/shm/sem.") + kSemName;
 const std::string kHeaders = "Status:200\r\nContent-type:Text/plain\r\nContent-length:";
 const std::string kCommandDump = "90\n41\n\n90\n51\n\n";
+// What a request leaves in cgi-bin/: the speed memory and the lock file.
+const std::set<std::string> kStateFiles = {"vv_ww.config", "ptz_cgi.lock"};
 
 std::string reply(const std::string &body) {
   return kHeaders + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -82,7 +91,6 @@ class CgiProcess : public ::testing::Test {
  protected:
   void SetUp() override {
     sem_existed_ = fs::exists(kSemFile);
-    lock_existed_ = fs::exists(kSemLockPath);
     if (sem_existed_) {
       ASSERT_EQ(semaphore_value(), 1) << "sem_cgi is taken before the test";
     }
@@ -99,7 +107,6 @@ class CgiProcess : public ::testing::Test {
       EXPECT_EQ(semaphore_value(), 1) << "sem_cgi left taken";
     }
     if (!sem_existed_) sem_unlink(kSemName);
-    if (!lock_existed_) unlink(kSemLockPath);
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -132,6 +139,7 @@ class CgiProcess : public ::testing::Test {
 
   std::vector<bytes> sent() const { return server_->received(); }
   std::string memory_path() const { return dir_ + "/" + kSpeedMemoryPath; }
+  std::string lock_path() const { return dir_ + "/" + kOrderPath; }
   // The content, read through a symlink; "<fifo>" for a FIFO, whose
   // reading would block.
   std::string memory() const {
@@ -157,7 +165,6 @@ class CgiProcess : public ::testing::Test {
   saved_file port_file_{kPortFilePath};
   std::unique_ptr<visca_peer> server_;
   bool sem_existed_ = false;
-  bool lock_existed_ = false;
 };
 
 TEST_F(CgiProcess, EachCommandKind) {
@@ -298,7 +305,7 @@ TEST_F(CgiProcess, StopRepeatsStoredSpeeds) {
 
 TEST_F(CgiProcess, SpeedMemoryStoreAndLoad) {
   const bytes stop_without_speeds = {0x81, 0x01, 0x06, 0x01, 0x01, 0x01, 0x03, 0x03, 0xFF};
-  enum class shape { file, fifo, link };
+  enum class shape { file, fifo, link, planted, hard_link };
   struct {
     const char *name;
     std::optional<std::string> before;  // file content; nullopt: no file
@@ -364,20 +371,48 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad) {
        "1710",
        {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
        shape::link},
+      // Planted by the web server's user in its cgi-bin/ for root to write
+      // through: root's store puts a file of its own in their place.
+      {"store over planted link",
+       "1013",
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
+       shape::planted},
+      {"store over planted dangling link",
+       std::nullopt,
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
+       shape::planted},
+      {"store over hard link",
+       "1013",
+       "PTS9950",
+       "1710",
+       {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x02, 0x03, 0xFF},
+       shape::hard_link},
   };
   const std::string elsewhere = dir_ + "/elsewhere";
   for (const auto &c : cases) {
     use_server();
     fs::remove(memory_path());
     fs::remove_all(elsewhere);
-    if (c.kind == shape::link) {
+    const std::string victim = elsewhere + "/vv_ww.config";
+    if (c.kind == shape::link || c.kind == shape::planted) {
       fs::create_directory(elsewhere);
-      fs::create_symlink(elsewhere + "/vv_ww.config", memory_path());
+      fs::create_symlink(victim, memory_path());
+      if (c.kind == shape::planted) {
+        ASSERT_EQ(lchown(memory_path().c_str(), kNobody, kNobody), 0);
+      }
     }
     if (c.kind == shape::fifo) {
       ASSERT_EQ(mkfifo(memory_path().c_str(), 0644), 0);
     }
     if (c.before) set_memory(*c.before);
+    if (c.kind == shape::hard_link) {
+      fs::create_directory(elsewhere);
+      fs::create_hard_link(memory_path(), victim);
+    }
     const cgi_result r = run(c.command);
     EXPECT_EQ(r.status, 0) << c.name;
     EXPECT_EQ(r.out, kCommandDump + reply(std::string("p") + (c.command + 1))) << c.name;
@@ -389,8 +424,12 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad) {
       EXPECT_TRUE(fs::is_symlink(memory_path())) << c.name;
       EXPECT_EQ(names_in(elsewhere), std::set<std::string>{"vv_ww.config"}) << c.name;
     }
+    if (c.kind == shape::planted || c.kind == shape::hard_link) {
+      EXPECT_FALSE(fs::is_symlink(memory_path())) << c.name;
+      EXPECT_EQ(fs::exists(victim) ? read_file(victim) : "", c.before.value_or("")) << c.name;
+    }
     if (!c.after.empty() || c.before) {
-      EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"}) << c.name;
+      EXPECT_EQ(names_in(dir_ + "/cgi-bin"), kStateFiles) << c.name;
     }
   }
   fs::remove(memory_path());
@@ -415,12 +454,12 @@ TEST_F(CgiProcess, FailedStoreKeepsTheRecord) {
   EXPECT_EQ(store.err, "write: No space left on device\n");
   EXPECT_EQ(sent().size(), 1u) << "nothing sent when the store fails";
   EXPECT_EQ(memory(), "1710");
-  EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
+  EXPECT_EQ(names_in(dir_ + "/cgi-bin"), kStateFiles);
   r.write_errno = 0;
   r.file_size_limit = 0;  // writes past it fail; none may kill the request half-way
   EXPECT_EQ(run_cgi(r).status, 1);
   EXPECT_EQ(memory(), "1710");
-  EXPECT_EQ(names_in(dir_ + "/cgi-bin"), std::set<std::string>{"vv_ww.config"});
+  EXPECT_EQ(names_in(dir_ + "/cgi-bin"), kStateFiles);
 
   ASSERT_EQ(run("PTS5050").status, 0);
   ASSERT_EQ(sent().size(), 2u);
@@ -452,7 +491,9 @@ TEST_F(CgiProcess, UnwritableSpeedMemory) {
   const cgi_result no_dir = run("PTS1234");
   EXPECT_EQ(no_dir.status, 1);
   EXPECT_EQ(no_dir.out, "");
-  EXPECT_EQ(no_dir.err, "write: No such file or directory\n");
+  EXPECT_EQ(no_dir.err,
+            "ptz_cgi: lock file ./cgi-bin/ptz_cgi.lock: No such file or directory; commands go out "
+            "unordered\nwrite: No such file or directory\n");
   EXPECT_EQ(semaphore_value(), 1);
 
   // The next request is not held up by the failed ones.
@@ -466,35 +507,76 @@ TEST_F(CgiProcess, UnwritableSpeedMemory) {
 // cut it short) leaves the file lock alone in charge; the request is served.
 TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
   const std::string alone = "; using the lock file alone\n";
-  const std::pair<std::function<void()>, std::string> cases[] = {
-      {[] { fs::create_directory(kSemFile); }, "sem_open: Is a directory" + alone},
-      {[] { close(open(kSemFile.c_str(), O_CREAT | O_WRONLY, 0777)); },
-       "ptz_cgi: semaphore sem_cgi: its file is shorter than a semaphore" + alone}};
-  for (const auto &[make, err] : cases) {
+  const std::string cut =
+      "ptz_cgi: semaphore sem_cgi: its file is shorter than a semaphore" + alone;
+  const auto create = [](unsigned value) {
+    const mode_t mask = umask(0);
+    sem_close(sem_open(kSemName, O_CREAT, 0777, value));
+    umask(mask);
+  };
+  using attack = std::function<void(const std::atomic<bool> &done)>;
+  struct {
+    std::function<void()> make;
+    attack during;  // on a thread while the request runs
+    std::string err;
+  } const cases[] = {
+      {[] { fs::create_directory(kSemFile); }, nullptr, "sem_open: Is a directory" + alone},
+      {[] { close(open(kSemFile.c_str(), O_CREAT | O_WRONLY, 0777)); }, nullptr, cut},
+      // Held by another program, and cut short while the request waits.
+      {[&] { create(0); },
+       [](const std::atomic<bool> &) {
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+         EXPECT_EQ(truncate(kSemFile.c_str(), 0), 0);
+       },
+       cut},
+      // Another user keeps the value at SEM_VALUE_MAX (the low word of
+      // glibc's 64-bit semaphore): the release fails.
+      {[&] { create(INT_MAX); },
+       [](const std::atomic<bool> &done) {
+         const int fd = open(kSemFile.c_str(), O_RDWR);
+         void *page = mmap(nullptr, sizeof(sem_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+         close(fd);
+         ASSERT_NE(page, MAP_FAILED);
+         auto *value = static_cast<std::atomic<std::uint32_t> *>(page);
+         while (!done) value->store(INT_MAX);  // SEM_VALUE_MAX
+         munmap(page, sizeof(sem_t));
+       },
+       "ptz_cgi: semaphore sem_cgi: cannot release it: Value too large for defined data type\n"},
+  };
+  for (const auto &c : cases) {
     use_server();
     const semaphore_aside aside;
-    make();
+    c.make();
+    std::atomic<bool> done{false};
+    std::thread attacker([&] {
+      if (c.during) c.during(done);
+    });
     const cgi_result r = run("PTS9950");
-    EXPECT_EQ(r.err, err);
-    EXPECT_EQ(r.out, kCommandDump + reply("pTS9950")) << err;
-    EXPECT_EQ(sent().size(), 1u) << err;
+    done = true;
+    attacker.join();
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, kCommandDump + reply("pTS9950")) << c.err;
+    EXPECT_EQ(sent().size(), 1u) << c.err;
+    EXPECT_LT(r.seconds, 2.0) << c.err;
   }
 }
 
 // Run once by hand as root (umask 022), the program must leave the semaphore
-// and the lock file usable by the web server's user.
+// and the lock file usable by the web server's user, the owner of cgi-bin/.
 TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a request as another user";
   const semaphore_aside aside;
-  unlink(kSemLockPath);
+  open_to_others();
+  ASSERT_EQ(chown((dir_ + "/cgi-bin").c_str(), kNobody, kNobody), 0);
+  fs::permissions(dir_ + "/cgi-bin", static_cast<fs::perms>(0555));  // not the server's to write
   const mode_t mask = umask(022);
   ASSERT_EQ(run("PTS9950").status, 0);
   EXPECT_EQ(fs::status(kSemFile).permissions(), fs::perms::all);
-  EXPECT_EQ(fs::status(kSemLockPath).permissions(), static_cast<fs::perms>(0666));
   EXPECT_EQ(fs::status(memory_path()).permissions(), fs::perms::all);
+  struct stat lock {};
+  EXPECT_EQ(stat(lock_path().c_str(), &lock), 0);
+  EXPECT_EQ(std::make_pair(lock.st_uid, lock.st_mode & 07777), std::make_pair(kNobody, 0600u));
 
-  open_to_others();
-  fs::permissions(dir_ + "/cgi-bin", static_cast<fs::perms>(0755));  // not the server's to write
   const cgi_result stop = run_as(kNobody, "PTS5050");
   EXPECT_EQ(stop.status, 0);
   EXPECT_EQ(stop.err, "");
@@ -512,8 +594,8 @@ TEST_F(CgiProcess, FirstRunAsRootLeavesTheLockUsableByOthers) {
   EXPECT_EQ(std::make_pair(st.st_uid, st.st_mode & 07777), std::make_pair(kNobody, 0640u));
 }
 
-// The lock file is our own addition: when it cannot be used, a request falls
-// back on the semaphore alone, says so, and is served.
+// The lock file is our own addition: when it cannot be used, a request says
+// so and is served, with the semaphore alone around the speed memory.
 TEST_F(CgiProcess, LockFileThatCannotBeUsed) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run a request as another user";
   const semaphore_aside aside;
@@ -524,23 +606,30 @@ TEST_F(CgiProcess, LockFileThatCannotBeUsed) {
   sem_close(created);
   open_to_others();
   const std::string victim = dir_ + "/victim";
+  const std::string lock = lock_path();
   struct {
     const char *why;
     std::function<void()> make;  // puts the lock file in its state
     uid_t user;
     int create_errno;
   } const cases[] = {
-      {"Permission denied", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
-      {"No space left on device", [] {}, 0, ENOSPC},  // a full /tmp
-      {"a symbolic link", [&] { fs::create_symlink(victim, kSemLockPath); }, 0, 0},
-      {"not a regular file", [] { mkfifo(kSemLockPath, 0666); }, 0, 0},
-      {"", [] { close(open(kSemLockPath, O_CREAT | O_EXCL, 0644)); }, kNobody, 0},  // read-only
+      {"Permission denied", [&] { close(open(lock.c_str(), O_CREAT | O_EXCL, 0600)); }, kNobody, 0},
+      {"No space left on device", [] {}, 0, ENOSPC},  // a full disk
+      {"a symbolic link", [&] { fs::create_symlink(victim, lock); }, 0, 0},
+      {"not a regular file of one link", [&] { mkfifo(lock.c_str(), 0666); }, 0, 0},
+      // Planted by the server's user for root to write through.
+      {"not a regular file of one link",
+       [&] {
+         close(open(victim.c_str(), O_CREAT | O_EXCL, 0600));
+         fs::create_hard_link(victim, lock);
+       },
+       0, 0},
   };
   for (const auto &c : cases) {
     use_server();
     set_memory("1710");
     fs::permissions(memory_path(), fs::perms::all);
-    unlink(kSemLockPath);
+    unlink(lock.c_str());
     fs::remove(victim);
     c.make();
     cgi_request r = request("PTS5050");
@@ -548,9 +637,8 @@ TEST_F(CgiProcess, LockFileThatCannotBeUsed) {
     r.create_errno = c.create_errno;
     const cgi_result stop = run_cgi(r);
     EXPECT_EQ(stop.status, 0) << c.why;
-    EXPECT_EQ(stop.err, *c.why ? std::string("ptz_cgi: lock file /tmp/sem_cgi.lock: ") + c.why +
-                                     "; using the semaphore alone\n"
-                               : "");
+    EXPECT_EQ(stop.err, std::string("ptz_cgi: lock file ./cgi-bin/ptz_cgi.lock: ") + c.why +
+                            "; commands go out unordered\n");
     EXPECT_EQ(stop.out, kCommandDump + reply("pTS5050")) << c.why;
     EXPECT_EQ(sent(), (std::vector<bytes>{{0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF}}))
         << c.why;
@@ -559,8 +647,8 @@ TEST_F(CgiProcess, LockFileThatCannotBeUsed) {
       EXPECT_EQ(run_as(c.user, "PTS1234").status, 0) << c.why;
       EXPECT_EQ(memory(), "1305") << c.why;
     }
-    EXPECT_FALSE(fs::exists(victim)) << c.why << ": created through the symlink";
-    unlink(kSemLockPath);
+    EXPECT_TRUE(!fs::exists(victim) || fs::file_size(victim) == 0) << c.why << ": written through";
+    unlink(lock.c_str());
     EXPECT_EQ(semaphore_value(), 1) << c.why;
   }
 }
@@ -671,10 +759,10 @@ int udp_socket_at(const char *address) {
   return fd;
 }
 
-// Only datagrams from the VISCA server's address count as replies: one from
-// another address is dropped, while one from another port of 127.0.0.1 (a
-// server answering from a second socket) is taken.
-TEST_F(CgiProcess, RepliesOnlyFromTheServersAddress) {
+// Only datagrams from the VISCA server's address and port count as replies:
+// one from another address or from another port of 127.0.0.1 (any local
+// user) is dropped. A server that is down is known at once.
+TEST_F(CgiProcess, RepliesOnlyFromTheServer) {
   const int server = udp_socket_at("127.0.0.1");
   const int other = udp_socket_at("127.0.0.1");
   const int stranger = udp_socket_at("127.0.0.2");
@@ -686,24 +774,34 @@ TEST_F(CgiProcess, RepliesOnlyFromTheServersAddress) {
   unsigned char packet[kPacketSize];
   ASSERT_GT(
       recvfrom(server, packet, sizeof(packet), 0, reinterpret_cast<sockaddr *>(&from), &length), 0);
-  for (const auto &[fd, datagram] :
-       {std::pair{stranger, "\x90\x61\x41\xFF"}, {other, "\x90\x41\xFF"}, {other, "\x90\x51\xFF"}})
+  for (const auto &[fd, datagram] : {std::pair{stranger, "\x90\x61\x41\xFF"},
+                                     {other, "\x90\x60\x02\xFF"},
+                                     {server, "\x90\x41\xFF"},
+                                     {server, "\x90\x51\xFF"}})
     sendto(fd, datagram, strlen(datagram), 0, reinterpret_cast<sockaddr *>(&from), length);
   EXPECT_EQ(p.wait().out, kCommandDump + reply("zS75"));
   for (const int fd : {server, other, stranger}) close(fd);
+
+  const cgi_result down = run("Z75");
+  EXPECT_EQ(down.out, reply("zS75"));
+  EXPECT_EQ(down.err, "ptz_cgi: reply 1 of 2 from the VISCA server failed: Connection refused\n");
+  EXPECT_LT(down.seconds, 1.0);
 }
 
 // Holds the lock in a child process the way a request does, until told to
 // release it or killed.
 class lock_holder {
  public:
-  lock_holder() {
+  explicit lock_holder(const std::string &directory) {
     int ready[2], release[2];
     if (pipe(ready) != 0 || pipe(release) != 0) std::abort();
     pid_ = fork();
     if (pid_ == 0) {
       close(ready[0]);
       close(release[1]);
+      if (chdir(directory.c_str()) != 0) _exit(1);
+      start_request_budget();
+      order_lock();
       sem_create_or_open();
       semaphore_p();
       char c = 1;
@@ -711,6 +809,7 @@ class lock_holder {
       (void)!::read(release[0], &c, 1);
       semaphore_v();
       close_sem();
+      order_unlock();
       _exit(0);
     }
     close(ready[1]);
@@ -748,7 +847,7 @@ class lock_holder {
 
 TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver) {
   {
-    lock_holder holder;
+    lock_holder holder(dir_);
     ASSERT_TRUE(holder.held());
     EXPECT_EQ(semaphore_value(), 0);
     holder.kill_now();
@@ -758,10 +857,10 @@ TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver) {
   // holder's semaphore must then be waited out, and the head only
   // acknowledges. The request still ends within 5 s.
   use_server(visca::fault::ack_only);
-  const int shared = open(kSemLockPath, O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int shared = open(lock_path().c_str(), O_RDONLY | O_CLOEXEC);
   EXPECT_EQ(flock(shared, LOCK_SH), 0);
   cgi_process late(request("PTS9950"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(kOrderWaitMs - 500));
   close(shared);
   const cgi_result r = late.wait();
   EXPECT_EQ(r.status, 0) << r.err;
@@ -779,11 +878,11 @@ TEST_F(CgiProcess, LockOfKilledRequestIsTakenOver) {
 }
 
 TEST_F(CgiProcess, LiveHolderKeepsRequestsOut) {
-  lock_holder holder;
+  lock_holder holder(dir_);
   ASSERT_TRUE(holder.held());
   cgi_process waiting(request("PTS9950"));
   // Within the lock wait's bound the request waits for the holder.
-  std::this_thread::sleep_for(std::chrono::milliseconds(kSemLockWaitMs - 800));
+  std::this_thread::sleep_for(std::chrono::milliseconds(kOrderWaitMs - 800));
   EXPECT_FALSE(waiting.finished());
   EXPECT_TRUE(sent().empty());
   EXPECT_FALSE(fs::exists(memory_path()));
@@ -796,18 +895,18 @@ TEST_F(CgiProcess, LiveHolderKeepsRequestsOut) {
   EXPECT_EQ(semaphore_value(), 1);
 }
 
-// A holder that does not let go (stopped, or any local user's shared flock
-// on the lock file) delays a stop by the lock wait's bound, no more; the stop
-// goes out with the stored speeds. So does a live holder of the semaphore
-// when the lock file cannot be used.
+// A holder that does not let go (stopped, or a shared flock on the lock
+// file) delays a stop by the lock wait's bound, no more; the stop goes out
+// with the stored speeds. So does a live holder of the semaphore when the
+// lock file cannot be used.
 TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop) {
   set_memory("1710");
   const bytes stop_with_speeds = {0x81, 0x01, 0x06, 0x01, 0x17, 0x10, 0x03, 0x03, 0xFF};
   const std::string err =
-      "ptz_cgi: speed memory lock still held after 2000 ms; going on without it\n";
+      "ptz_cgi: lock file ./cgi-bin/ptz_cgi.lock: still held after 2000 ms; going on without it\n";
   const std::string alone =
-      "ptz_cgi: lock file /tmp/sem_cgi.lock: a symbolic link; using the semaphore alone\n"
-      "ptz_cgi: speed memory semaphore still taken after 2000 ms; going on without it\n";
+      "ptz_cgi: lock file ./cgi-bin/ptz_cgi.lock: a symbolic link; commands go out unordered\n"
+      "ptz_cgi: semaphore sem_cgi: still taken after 2000 ms; going on without it\n";
   enum class holding { stopped, shared_flock, semaphore_alone };
   const struct {
     const char *name;
@@ -823,17 +922,17 @@ TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop) {
   for (const auto &c : cases) {
     const char *name = c.name;
     if (c.how == holding::semaphore_alone) {
-      unlink(kSemLockPath);
-      fs::create_symlink(dir_, kSemLockPath);
+      unlink(lock_path().c_str());
+      fs::create_symlink(dir_, lock_path());
     }
     use_server();
     std::optional<lock_holder> holder;
     int shared = -1;
     if (c.how == holding::shared_flock) {
-      shared = open(kSemLockPath, O_RDONLY | O_CREAT, 0666);
+      shared = open(lock_path().c_str(), O_RDONLY | O_CREAT, 0600);
       ASSERT_EQ(flock(shared, LOCK_SH), 0);
     } else {
-      holder.emplace();
+      holder.emplace(dir_);
       ASSERT_TRUE(holder->held());
       if (c.how == holding::stopped) kill(holder->pid(), SIGSTOP);
     }
@@ -846,54 +945,95 @@ TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop) {
     } else {
       close(shared);
     }
-    if (c.how == holding::semaphore_alone) unlink(kSemLockPath);
+    if (c.how == holding::semaphore_alone) unlink(lock_path().c_str());
     EXPECT_EQ(r.status, 0) << name;
     EXPECT_EQ(r.err, c.err) << name;
     EXPECT_EQ(r.out, kCommandDump + reply("pTS5050")) << name;
     EXPECT_EQ(sent(), std::vector<bytes>{stop_with_speeds}) << name;
-    EXPECT_GE(r.seconds, kSemLockWaitMs / 1000.0 - 0.1) << name;
+    EXPECT_GE(r.seconds, kOrderWaitMs / 1000.0 - 0.1) << name;
     EXPECT_LT(r.seconds, 5.0) << name;
     EXPECT_EQ(semaphore_value(), 1) << name;
   }
 }
 
-// Overlapping movements and stops: every stop must repeat the complete speed
-// word of some movement, never a half-written one.
-TEST_F(CgiProcess, OverlappingRequestsNeverTearSpeeds) {
-  struct move {
-    const char *command;
-    std::uint8_t pan, tilt;
+// Commands of both axes overlap, in random order, some killed, some behind
+// a holder that stalls the lock. Per axis no command may reach the head
+// after a newer one (a request started later), the newest that was not
+// killed must reach it, and every stop repeats the whole speed word of a
+// movement.
+TEST_F(CgiProcess, NewestCommandOfEachAxisIsTheLastAtTheHead) {
+  struct command {
+    const char *text;
+    int axis;        // 0 pan/tilt, 1 zoom
+    bytes key = {};  // what tells its packet apart within a round
   };
-  const move moves[] = {
-      {"PTS9950", 0x17, 0x10}, {"PTS5099", 0x10, 0x13}, {"PTS0101", 0x17, 0x13},
-      {"PTS5150", 0x01, 0x10}, {"PTS1234", 0x13, 0x05},
+  std::vector<command> commands = {{"PTS9950", 0}, {"PTS0150", 0},     {"PTS5099", 0},
+                                   {"PTS5050", 0}, {"APC80008000", 0}, {"Z99", 1},
+                                   {"Z01", 1},     {"Z50", 1}};
+  // A drive's key leaves its speeds out: a stop repeats whichever are stored.
+  const auto key = [](const bytes &p) {
+    return p.size() == 9 && p[3] == 0x01 ? bytes{p[2], p[3], p[6], p[7]} : p;
   };
   set_memory("1710");
-  std::set<std::pair<std::uint8_t, std::uint8_t>> valid;
-  for (const move &m : moves) valid.insert({m.pan, m.tilt});
-
-  constexpr int kRequests = 120;
-  std::vector<std::unique_ptr<cgi_process>> running;
-  for (int i = 0; i < kRequests; ++i) {
-    const char *command = i % 2 ? "PTS5050" : moves[(i / 2) % 5].command;
-    running.push_back(std::make_unique<cgi_process>(request(command)));
-  }
-  for (auto &p : running) {
-    const cgi_result r = p->wait();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+  std::set<std::pair<std::uint8_t, std::uint8_t>> speeds = {{0x17, 0x10}};
+  for (command &c : commands) {
+    ASSERT_EQ(run(c.text).status, 0) << c.text;
+    const bytes packet = sent().back();
+    c.key = key(packet);
+    if (packet.size() == 9) speeds.insert({packet[4], packet[5]});
   }
 
-  const auto datagrams = sent();
-  ASSERT_EQ(datagrams.size(), static_cast<std::size_t>(kRequests));
-  int stops = 0;
-  for (const bytes &d : datagrams) {
-    ASSERT_EQ(d.size(), 9u) << "a stop with a short speed word";
-    EXPECT_EQ((bytes{d[0], d[1], d[2], d[3]}), (bytes{0x81, 0x01, 0x06, 0x01}));
-    EXPECT_TRUE(valid.count({d[4], d[5]})) << int(d[4]) << " " << int(d[5]);
-    if (d[6] == 0x03 && d[7] == 0x03) ++stops;
+  std::mt19937 random(20261209);
+  constexpr int kRounds = 200;
+  const auto started = std::chrono::steady_clock::now();
+  for (int round = 0; round < kRounds; ++round) {
+    std::shuffle(commands.begin(), commands.end(), random);
+    const std::vector<command> round_commands(commands.begin(), commands.begin() + 5);
+    const std::size_t before = sent().size();
+    std::optional<lock_holder> holder;
+    if (random() % 2) holder.emplace(dir_);
+    std::vector<std::unique_ptr<cgi_process>> running;
+    std::vector<bool> killed;
+    for (const command &c : round_commands) {
+      running.push_back(std::make_unique<cgi_process>(request(c.text)));
+      killed.push_back(random() % 5 == 0);
+      // Far enough apart that each takes its stamp before the next starts.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 10));
+    }
+    for (std::size_t i = 0; i < running.size(); ++i)
+      if (killed[i]) kill(running[i]->pid(), SIGKILL);
+    if (holder) {
+      EXPECT_EQ(holder->release(), 0);
+    }
+    for (auto &p : running) p->wait();
+
+    const std::vector<bytes> datagrams = sent();
+    for (int axis = 0; axis < 2; ++axis) {
+      int last = -1;  // index into the round of the last packet of the axis
+      for (std::size_t d = before; d < datagrams.size(); ++d) {
+        const bytes &packet = datagrams[d];
+        if (packet.size() == 9) {
+          EXPECT_TRUE(speeds.count({packet[4], packet[5]})) << "torn speeds";
+        }
+        for (int i = 0; i < static_cast<int>(round_commands.size()); ++i) {
+          if (round_commands[i].axis != axis || round_commands[i].key != key(packet)) continue;
+          EXPECT_GT(i, last) << "round " << round << ": " << round_commands[i].text
+                             << " reached the head after a newer command";
+          last = i;
+        }
+      }
+      int newest = -1;  // the newest request of the axis that was not killed
+      for (int i = 0; i < static_cast<int>(round_commands.size()); ++i)
+        if (round_commands[i].axis == axis && !killed[i]) newest = i;
+      if (newest >= 0) {
+        EXPECT_GE(last, newest) << "round " << round << ": " << round_commands[newest].text
+                                << " did not reach the head";
+      }
+    }
   }
-  EXPECT_EQ(stops, kRequests / 2);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("%d rounds in %.1f s\n", kRounds, seconds);
   EXPECT_EQ(memory().size(), 4u);
   EXPECT_EQ(semaphore_value(), 1);
 }

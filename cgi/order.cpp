@@ -1,0 +1,138 @@
+#include "order.h"
+
+#include "process.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Why the newest command of each axis is the last one at the head.
+//
+// Each request takes a stamp on the monotonic clock first thing in main
+// (request_stamp_ns). A movement command is converted, checked and sent
+// while its request holds an exclusive flock on kOrderPath, which records
+// per axis (pan/tilt, home included; zoom) the stamp of the newest request
+// whose command has gone out:
+//  - a request older than that record does not send: a newer command of
+//    its axis is at the head already, and sending the older one after it
+//    would undo it. Its client still gets the answer line, and standard
+//    error says "superseded";
+//  - otherwise it records its stamp and sends before it drops the lock.
+// So per axis the packets leave in the order of their stamps, whatever
+// order the waiters get the flock in (flock promises none). The newest
+// command of an axis always finds an older record and goes out, and every
+// later sender of its axis is older and stays quiet. Only the check and the
+// send are under the lock; the replies are awaited after it, so exchanges
+// overlap as before. A superseded move has already stored its speeds; a
+// stop that repeats them still stops.
+//
+// Why a flock, polled: the kernel drops it when its holder dies, so a
+// killed request never blocks the next. It is tried with LOCK_NB against a
+// deadline on the monotonic clock (retry_for), so no signal or timer has to
+// cut a blocking call and a clock set back stretches nothing.
+//
+// Why in cgi-bin/, mode 0600: a record that any local user could write, as
+// a file in /tmp could be, would let them mark every command superseded and
+// keep the head moving. cgi-bin/ is the web server's; the file root makes
+// when run by hand goes to the folder's owner. It is never opened through a
+// link and must be a regular file of one link, so that nothing planted
+// there makes root write elsewhere.
+//
+// What is not guaranteed: a request that cannot have the flock in time (a
+// holder stopped, not killed) goes on without it and still checks and
+// records; two such requests are ordered by their checks, not their stamps.
+// A lock file that cannot be used leaves the commands unordered. Both say
+// so. Stamps count from boot: a record from before a reboot is ahead of the
+// clock and counts as none.
+
+namespace {
+
+constexpr int kAxes = 2;
+int s_fd = -1;
+order_state s_state = order_state::unused;
+
+// The axis a packet drives: 0 pan/tilt (drive, home), 1 zoom, -1 neither.
+int axis_of(const unsigned char *packet) {
+  switch (packet[2]) {
+    case 0x06:
+      return 0;
+    case 0x04:
+      return 1;
+    default:
+      return -1;
+  }
+}
+
+void say(const char *why, const char *then) {
+  std::fprintf(stderr, "ptz_cgi: lock file %s: %s; %s\n", kOrderPath, why, then);
+}
+
+// The lock file root makes goes to the folder's owner, so that the web
+// server's requests can use it.
+void give_to_folder_owner(int fd, const struct stat &st) {
+  struct stat folder {};
+  if (st.st_uid == 0 && geteuid() == 0 && stat(kOrderFolder, &folder) == 0 && folder.st_uid != 0)
+    (void)fchown(fd, folder.st_uid, folder.st_gid);
+}
+
+int open_order_file() {
+  const int fd = open(kOrderPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    say(errno == ELOOP ? "a symbolic link" : std::strerror(errno), "commands go out unordered");
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    close(fd);
+    say("not a regular file of one link", "commands go out unordered");
+    return -1;
+  }
+  give_to_folder_owner(fd, st);
+  return fd;
+}
+
+}  // namespace
+
+void order_lock() {
+  if (request_stamp_ns() == 0) return;
+  s_fd = open_order_file();
+  if (s_fd < 0) return;
+  int err = 0;
+  const bool in_time = retry_for(kOrderWaitMs, [&] {
+    err = flock(s_fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    return err != EWOULDBLOCK;
+  });
+  s_state = err == 0 ? order_state::held : in_time ? order_state::unused : order_state::lost;
+  if (err == 0) return;
+  char why[32];
+  std::snprintf(why, sizeof(why), "still held after %d ms", kOrderWaitMs);
+  say(in_time ? std::strerror(err) : why, "going on without it");
+}
+
+order_state order_lock_state() { return s_state; }
+
+bool order_admit(const unsigned char *packet) {
+  const int axis = axis_of(packet);
+  if (s_fd < 0 || axis < 0) return true;
+  const long long mine = request_stamp_ns();
+  long long newest[kAxes] = {};
+  (void)pread(s_fd, newest, sizeof(newest), 0);  // a shorter file: none
+  if (newest[axis] > mine && newest[axis] / 1000000 <= monotonic_ms()) {
+    std::fputs("ptz_cgi: superseded by a newer command; not sent\n", stderr);
+    return false;
+  }
+  const auto at = static_cast<off_t>(sizeof(mine) * static_cast<unsigned>(axis));
+  if (pwrite(s_fd, &mine, sizeof(mine), at) != static_cast<ssize_t>(sizeof(mine)))
+    say(std::strerror(errno), "commands may go out unordered");
+  return true;
+}
+
+void order_unlock() {
+  if (s_fd >= 0) close(s_fd);  // drops the flock
+  s_fd = -1;
+  s_state = order_state::unused;
+}
