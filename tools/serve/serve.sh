@@ -27,11 +27,12 @@ serve_start_sim() {
   local dir=$1 port_file=$2
   shift 2
   serve_port_file=$port_file
-  # Only a regular file is kept: cp would read a FIFO for ever, and would
-  # copy whatever a symlink points at.
-  if [ -f "$port_file" ] && [ ! -L "$port_file" ]; then
+  # Only a regular file is kept, read through one open that neither follows
+  # a link nor waits for a FIFO's writer (a test and a copy could be raced).
+  if perl -MFcntl -e 'sysopen(my $f, $ARGV[0], O_RDONLY | O_NOFOLLOW | O_NONBLOCK) or exit 1;
+      -f $f or exit 1; defined(sysread($f, my $d, 65536)) or exit 1; print $d' \
+      "$port_file" >"$dir/viscaport.saved"; then
     serve_saved_port=$dir/viscaport.saved
-    cp -p "$port_file" "$serve_saved_port"
   fi
   rm -f "$port_file"
   "$SERVE_SIM" --port 0 --port-file "$port_file" "$@" &
@@ -84,7 +85,9 @@ serve_stop() {
   serve_sim_pid=
   if [ -n "$serve_port_file" ]; then
     if [ -n "$serve_saved_port" ]; then
-      cp -p "$serve_saved_port" "$serve_port_file" || true
+      # Renamed into place: whatever stands there now is replaced, never
+      # opened (a FIFO would block, a link would be written through).
+      mv -fT "$serve_saved_port" "$serve_port_file" || true
     else
       rm -f "$serve_port_file"
     fi

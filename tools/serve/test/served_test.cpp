@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
@@ -41,7 +42,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kPortFile = "/tmp/viscaport.txt";
-const std::string kSemLock = "/tmp/sem_cgi.lock";
 const std::string kSemFile = "/dev/shm/sem.sem_cgi";
 const std::string kCommandDump = "90\n41\n\n90\n51\n\n";
 
@@ -167,7 +167,6 @@ class host_gateway : public gateway {
  public:
   explicit host_gateway(const std::string &dir) : dir_(dir) {
     sem_existed_ = fs::exists(kSemFile);
-    lock_existed_ = fs::exists(kSemLock);
     fs::create_directories(dir_ + "/htdocs");
     fs::create_directories(dir_ + "/gateway/cgi-bin");
     fs::copy_file(PTZ_CGI_PATH, dir_ + "/gateway/ptz_cgi");
@@ -176,7 +175,6 @@ class host_gateway : public gateway {
     lighttpd_.reset();
     sim_.reset();
     if (!sem_existed_) sem_unlink("sem_cgi");
-    if (!lock_existed_) unlink(kSemLock.c_str());
   }
 
   std::uint16_t port() const override { return port_; }
@@ -245,7 +243,6 @@ class host_gateway : public gateway {
   std::uint16_t sim_port_ = 0;
   std::uint16_t port_ = 0;
   bool sem_existed_ = false;
-  bool lock_existed_ = false;
 };
 
 // The virtual camera, through its forwarded port and its test hook.
@@ -491,12 +488,17 @@ TEST_F(Served, FiftyConcurrentRequests) {
   inflight.reserve(50);
   for (int i = 0; i < 50; ++i)
     inflight.push_back(std::make_unique<http_get>(url(commands[i % 5]), dir_, 1000 + i, limit));
+  std::size_t superseded = 0;
   for (int i = 0; i < 50; ++i) {
     const http_reply r = inflight[static_cast<std::size_t>(i)]->finish();
     EXPECT_EQ(r.code, 200) << i;
-    EXPECT_EQ(r.body, bodies[i % 5]) << i;
+    // A move overtaken by a newer one of its axis is not sent: the answer alone.
+    const std::string &sent = bodies[i % 5];
+    const bool answer_alone = r.body != sent && r.body == sent.substr(sent.rfind('\n') + 1);
+    EXPECT_TRUE(r.body == sent || answer_alone) << i << ": " << r.body;
+    superseded += answer_alone;
   }
-  EXPECT_EQ(packets().size() - packets_before, 30u) << "limit " << limit << " s";
+  EXPECT_EQ(packets().size() - packets_before, 30u - superseded) << "limit " << limit << " s";
   const std::string memory = gateway_->speed_memory();
   EXPECT_TRUE(memory == "1710" || memory == "1305") << memory;
 }
@@ -541,6 +543,26 @@ TEST_F(Served, RunScriptOnATakenPortCleansUp) {
              dir_ + "/fifo.out", env);
   EXPECT_NE(fifo.wait(), 0);
   EXPECT_FALSE(fs::exists(kPortFile));
+  // Nor one raced into its place while it is saved or put back.
+  std::atomic<bool> racing{true};
+  std::thread swapper([&] {
+    const std::string fifo_path = kPortFile + ".fifo", file_path = kPortFile + ".file";
+    while (racing) {
+      mkfifo(fifo_path.c_str(), 0644);
+      rename(fifo_path.c_str(), kPortFile.c_str());
+      std::ofstream(file_path) << "\xEB\x04";
+      rename(file_path.c_str(), kPortFile.c_str());
+    }
+  });
+  for (int i = 0; i < 10; ++i) {
+    child raced({"bash", RUN_SH, "--once", "--port", std::to_string(gateway_->port())},
+                dir_ + "/raced.out", env);
+    for (int waited = 0; raced.running() && waited < 100; ++waited) usleep(50000);
+    EXPECT_FALSE(raced.running()) << "try " << i << ": blocked on a FIFO";
+  }
+  racing = false;
+  swapper.join();
+  unlink(kPortFile.c_str());
 
   child no_value({"bash", RUN_SH, "--port"}, dir_ + "/usage.out", env);
   EXPECT_EQ(no_value.wait(), 2);
