@@ -14,7 +14,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-# /tmp/viscaport.txt, /tmp/sem_cgi.lock and "sem_cgi" are global: a test
+# /tmp/viscaport.txt and "sem_cgi" are global: a test
 # run elsewhere on the machine would redirect or block our requests. As
 # root, run in a mount namespace of our own with a private /tmp (on the same
 # file system, so the speed memory costs what it costs) and /dev/shm.
