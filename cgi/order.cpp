@@ -71,11 +71,12 @@ void say(const char *why, const char *then) {
   std::fprintf(stderr, "ptz_cgi: lock file %s: %s; %s\n", kOrderPath, why, then);
 }
 
-// The lock file root makes goes to the folder's owner, so that the web
-// server's requests can use it.
+// The lock file root has just made (nothing recorded yet) goes to the
+// folder's owner, so that the web server's requests can use it.
 void give_to_folder_owner(int fd, const struct stat &st) {
   struct stat folder {};
-  if (st.st_uid == 0 && geteuid() == 0 && stat(kOrderFolder, &folder) == 0 && folder.st_uid != 0)
+  if (st.st_size == 0 && st.st_uid == 0 && geteuid() == 0 && stat(kOrderFolder, &folder) == 0 &&
+      folder.st_uid != 0)
     (void)fchown(fd, folder.st_uid, folder.st_gid);
 }
 
