@@ -102,14 +102,9 @@ cgi_process::cgi_process(const cgi_request &request) {
   if (request.user != 0 &&
       (setgroups(0, nullptr) != 0 || setgid(request.user) != 0 || setuid(request.user) != 0))
     _exit(125);
-  sigset_t blocked;
-  sigemptyset(&blocked);
-  if (request.blocked_signal != 0) sigaddset(&blocked, request.blocked_signal);
   const auto limit = static_cast<rlim_t>(request.file_size_limit);
   const rlimit file_size{limit, limit};
-  if (sigprocmask(SIG_BLOCK, &blocked, nullptr) != 0 ||
-      (request.file_size_limit >= 0 && setrlimit(RLIMIT_FSIZE, &file_size) != 0))
-    _exit(124);
+  if (request.file_size_limit >= 0 && setrlimit(RLIMIT_FSIZE, &file_size) != 0) _exit(124);
   if (!deny_calls(request)) _exit(126);
   execve(argv[0], argv, envp.data());
   _exit(127);

@@ -11,16 +11,13 @@
 struct cgi_request {
   std::optional<std::string> method = std::string("GET");
   std::optional<std::string> query;
-  std::string directory;  // working directory
-  std::string preload;    // LD_PRELOAD for the child
-  int socket_errno = 0;   // when non-zero, socket() fails with this errno
-  int create_errno = 0;   // when non-zero, every open with O_CREAT fails so
-  int write_errno = 0;    // when non-zero, write() to a file (fd > 2) fails so
-  uid_t user = 0;         // when non-zero, runs as this user and its group
-  // When non-zero, blocked as a parent may leave it; when not negative,
-  // RLIMIT_FSIZE in bytes.
-  int blocked_signal = 0;
-  long file_size_limit = -1;
+  std::string directory;      // working directory
+  std::string preload;        // LD_PRELOAD for the child
+  int socket_errno = 0;       // when non-zero, socket() fails with this errno
+  int create_errno = 0;       // when non-zero, every open with O_CREAT fails so
+  int write_errno = 0;        // when non-zero, write() to a file (fd > 2) fails so
+  uid_t user = 0;             // when non-zero, runs as this user and its group
+  long file_size_limit = -1;  // when not negative, RLIMIT_FSIZE in bytes
 };
 
 struct cgi_result {
