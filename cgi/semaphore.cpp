@@ -45,12 +45,12 @@ namespace {
 
 bool s_held = false;
 volatile sig_atomic_t s_faulted = 0;
+std::uintptr_t s_page_size = 0;  // read before the handler may need it
 
 bool held_order() { return order_lock_state() == order_state::held; }
 
 std::uintptr_t page_of(const void *address) {
-  return reinterpret_cast<std::uintptr_t>(address) &
-         ~(static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)) - 1);
+  return reinterpret_cast<std::uintptr_t>(address) & ~(s_page_size - 1);
 }
 
 // A fault in the semaphore's page: a blank page in its place, and the call
@@ -60,9 +60,8 @@ void on_fault(int signal_number, siginfo_t *info, void *) {
   if (sem && page_of(info->si_addr) == page) {
     // An anonymous mapping takes no descriptor.
     // cppcheck-suppress invalidFunctionArg
-    void *blank =
-        mmap(reinterpret_cast<void *>(page), static_cast<std::size_t>(sysconf(_SC_PAGESIZE)),
-             PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    void *blank = mmap(reinterpret_cast<void *>(page), s_page_size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
     s_faulted = blank != MAP_FAILED;
     if (s_faulted) return;
   }
@@ -83,6 +82,7 @@ int sem_create_or_open() {
   on_bus.sa_sigaction = on_fault;
   on_bus.sa_flags = SA_SIGINFO;
   sigemptyset(&on_bus.sa_mask);
+  s_page_size = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
   sigaction(SIGBUS, &on_bus, nullptr);
   s_faulted = 0;
   sem = sem_open(kSemName, 0);
