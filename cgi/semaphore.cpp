@@ -53,17 +53,22 @@ std::uintptr_t page_of(const void *address) {
   return reinterpret_cast<std::uintptr_t>(address) & ~(s_page_size - 1);
 }
 
+// Maps a blank page over `page`; an anonymous mapping takes no descriptor.
+bool blank_page(std::uintptr_t page) {
+  void *at = reinterpret_cast<void *>(page);
+  constexpr int kBlank = MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED;
+  // The page stays mapped on purpose, in the semaphore's place.
+  // cppcheck-suppress [invalidFunctionArg, leakReturnValNotUsed]
+  return mmap(at, s_page_size, PROT_READ | PROT_WRITE, kBlank, -1, 0) == at;
+}
+
 // A fault in the semaphore's page: a blank page in its place, and the call
 // goes on. Any other fault is left to the default action.
 void on_fault(int signal_number, siginfo_t *info, void *) {
-  const std::uintptr_t page = page_of(sem);
-  if (sem && page_of(info->si_addr) == page) {
-    // An anonymous mapping takes no descriptor.
-    // cppcheck-suppress invalidFunctionArg
-    void *blank = mmap(reinterpret_cast<void *>(page), s_page_size, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-    s_faulted = blank != MAP_FAILED;
-    if (s_faulted) return;
+  // cppcheck-suppress leakReturnValNotUsed
+  if (sem && page_of(info->si_addr) == page_of(sem) && blank_page(page_of(sem))) {
+    s_faulted = 1;
+    return;
   }
   signal(signal_number, SIG_DFL);
 }
