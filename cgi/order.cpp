@@ -55,8 +55,10 @@ constexpr int kAxes = 2;
 int s_fd = -1;
 order_state s_state = order_state::unused;
 
-// The axis a packet drives: 0 pan/tilt (drive, home), 1 zoom, -1 neither.
+// The axis a command packet drives: 0 pan/tilt (drive, home), 1 zoom, -1
+// neither (an inquiry drives nothing).
 int axis_of(const unsigned char *packet) {
+  if (packet[1] != 0x01) return -1;
   switch (packet[2]) {
     case 0x06:
       return 0;
