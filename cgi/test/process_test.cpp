@@ -920,6 +920,15 @@ TEST_F(CgiProcess, HeldLockDoesNotHoldUpAStop) {
   }
 }
 
+bool stamped(const cgi_process &p) {
+  std::error_code ec;
+  for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(p.pid()) + "/fd", ec)) {
+    const std::string target = fs::read_symlink(fd.path(), ec).string();
+    if (target.find(kOrderPath + 1) != std::string::npos) return true;
+  }
+  return p.finished();
+}
+
 // Commands of both axes overlap, in random order, some killed, some behind
 // a holder that stalls the lock. Per axis no command may reach the head
 // after a newer one (a request started later), the newest that was not
@@ -959,8 +968,11 @@ TEST_F(CgiProcess, NewestCommandOfEachAxisIsTheLastAtTheHead) {
     for (const command &c : round_commands) {
       running.push_back(std::make_unique<cgi_process>(request(c.text)));
       killed.push_back(random() % 5 == 0);
-      // Far enough apart that each takes its stamp before the next starts.
-      std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 10));
+      // The next starts once this one has taken its stamp (it opens the
+      // lock file after that, until its command has gone out), or 50 ms
+      // later, as a controller's commands come.
+      for (int waited = 0; !stamped(*running.back()) && waited < 50; ++waited) usleep(1000);
+      usleep(static_cast<useconds_t>(random() % 5000));
     }
     for (std::size_t i = 0; i < running.size(); ++i)
       if (killed[i]) kill(running[i]->pid(), SIGKILL);
