@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 std::uint16_t s_wSerPort = 0;
@@ -26,19 +25,19 @@ constexpr unsigned char kKindInquiry = 0x09;
 
 void look_up_port() {
   if (s_wSerPort != 0) return;
-  // Two raw bytes, low byte first; a short read leaves the rest 0. Only a
-  // regular file counts: reading a FIFO would wait for a writer for ever.
+  // Two raw bytes, low byte first; a short read leaves the rest 0. Read
+  // without waiting: a FIFO with no data in it gives nothing, as a missing
+  // file does, instead of waiting for a writer for ever.
   const int fd = open(kPortFilePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat st {};
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (fd >= 0) {
     unsigned char raw[2] = {};
     std::size_t got = 0;
     ssize_t n;
     while (got < sizeof(raw) && (n = read(fd, raw + got, sizeof(raw) - got)) > 0)
       got += static_cast<std::size_t>(n);
     s_wSerPort = static_cast<std::uint16_t>(raw[0] | raw[1] << 8);
+    close(fd);
   }
-  if (fd >= 0) close(fd);
   if (s_wSerPort == 0) s_wSerPort = kDefaultPort;
 }
 
