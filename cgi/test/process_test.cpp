@@ -339,6 +339,7 @@ TEST_F(CgiProcess, SpeedMemoryStoreAndLoad) {
       // Only four digits go into a stop: anything else is no speeds.
       {"load short", "17", "PTS5050", "17", stop_without_speeds},
       {"load hex letters", "FFFF", "PTS5050", "FFFF", stop_without_speeds},
+      {"load other characters", "0;01", "PTS5050", "0;01", stop_without_speeds},
       {"load out of range", "1800", "PTS5050", "1800", stop_without_speeds},
       {"load digit and NULs", std::string("1\0\0\0", 4), "PTS5050", std::string("1\0\0\0", 4),
        stop_without_speeds},
