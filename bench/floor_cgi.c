@@ -6,8 +6,9 @@
  *    the gateway takes first, to measure what that costs; with AS_GATEWAY
  *    the digits are written in place over the old ones, the file checked
  *    and never emptied, as the gateway stores them);
+ *    With both, the lock file's order record is read and written too;
  *  - the port file, one datagram to the VISCA server and its two replies
- *    (with AS_GATEWAY from a socket bound to 127.0.0.1, as the gateway's).
+ *    (with AS_GATEWAY on a socket connected to it, as the gateway's).
  */
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -29,8 +30,14 @@ static const char reply[] = "90\n41\n\n90\n51\n\n"
 static void store_speeds(void)
 {
 #ifdef TAKE_FLOCK
-	int lock = open("/tmp/sem_cgi.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+	int lock = open("./cgi-bin/ptz_cgi.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 	flock(lock, LOCK_EX);
+#ifdef AS_GATEWAY
+	long long order[2];
+
+	if (pread(lock, order, sizeof(order), 0) < 0 || pwrite(lock, order, sizeof(order[0]), 0) < 0)
+		_exit(1);
+#endif
 #endif
 	sem_t *sem = sem_open("sem_cgi", O_CREAT, 0777, 1);
 	if (sem == SEM_FAILED)
@@ -80,19 +87,15 @@ static void exchange(void)
 
 	if (s < 0)
 		_exit(1);
-#ifdef AS_GATEWAY
-	struct sockaddr_in local;
-	memset(&local, 0, sizeof(local));
-	local.sin_family = AF_INET;
-	local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	if (bind(s, (struct sockaddr *)&local, sizeof(local)) != 0)
-		_exit(1);
-#endif
 	setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
 	memset(&to, 0, sizeof(to));
 	to.sin_family = AF_INET;
 	to.sin_port = htons(visca_port());
 	to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+#ifdef AS_GATEWAY
+	if (connect(s, (struct sockaddr *)&to, sizeof(to)) != 0)
+		_exit(1);
+#endif
 	sendto(s, packet, sizeof(packet), 0, (struct sockaddr *)&to, sizeof(to));
 	if (recv(s, buf, sizeof(buf), 0) < 0 || recv(s, buf, sizeof(buf), 0) < 0)
 		_exit(1);
