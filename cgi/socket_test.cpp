@@ -1,5 +1,6 @@
 #include "socket.h"
 
+#include "process.h"
 #include "test/capture.h"
 #include "test/visca_peer.h"
 
@@ -96,8 +97,10 @@ std::string exchanged(const visca_peer &server, const char *text) {
 TEST(UdpSocket, InquiryAwaitsOneReplyAndCommandTwo) {
   const visca_peer server(visca::fault::none);
   ASSERT_TRUE(server.ok());
-  // The head at rest: pan and tilt 0.
+  // The head at rest: pan and tilt 0. The one reply ends the wait.
+  const long long start = monotonic_ms();
   EXPECT_EQ(exchanged(server, "81090612"), "90\n50\n0\n0\n0\n0\n0\n0\n0\n0\n\n");
+  EXPECT_LT(monotonic_ms() - start, kReplyTimeoutMs / 2);
   EXPECT_EQ(exchanged(server, "8101040700"), "90\n41\n\n90\n51\n\n");
   const std::vector<visca::bytes> expected = {{0x81, 0x09, 0x06, 0x12, 0xFF},
                                               {0x81, 0x01, 0x04, 0x07, 0x00, 0xFF}};
