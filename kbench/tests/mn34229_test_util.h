@@ -33,8 +33,6 @@ class Mn34229Test : public ::testing::Test {
  protected:
   void SetUp() override {
     kb::reset();
-    // A freshly loaded module starts with the 60 fps line period.
-    Preview_line_period = kLine60;
   }
 
   void TearDown() override {
