@@ -95,6 +95,7 @@ class SarChecks {
       check_no_read_operation(dev);
       check_stuck_converter(dev);
       check_atomic_client_on_other_cpu(dev);
+      check_client_beside_user_and_suspend();
     }
   }
 
@@ -329,6 +330,59 @@ class SarChecks {
               "rc " + std::to_string(r.rc) + ", calls " + std::to_string(calls) + ", ticks " +
                   std::to_string(ticks) + " (then " + std::to_string(calls_then) + ", " +
                   std::to_string(ticks_then) + "), busy lines " + std::to_string(busy));
+  }
+
+  // The client on CPU 1 without its timer (a conversion it waits for with
+  // interrupts off can then always finish on CPU 0), while this process on
+  // CPU 0 reads value over and over: the client shares those conversions and
+  // no reading of it is 0. In a system suspend (to idle, the RTC's alarm
+  // waking it) the client's calls back off with 0 and a message; after
+  // resume the converter reads again. A stuck conversion fails IIO with
+  // ETIMEDOUT.
+  void check_client_beside_user_and_suspend() {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    CPU_SET(0, &cpus);
+    ::sched_setaffinity(0, sizeof(cpus), &cpus);
+    int err = load_module(kAtomicClient, "tick=0");
+    write_text(dir_ + "channel", "0");
+    auto counter = [](const char* name) {
+      return read_number(std::string(kAtomicParams) + name).value_or(-1);
+    };
+    KernelLog log;
+    auto calls = counter("calls"), zeros = counter("zeros");
+    for (int i = 0; i < 200; ++i) read_text(dir_ + "value");
+    auto zeros_then = counter("zeros");
+    c_.expect(err == 0 && counter("calls") > calls && zeros_then == zeros &&
+                  log.count("converter busy") == 0,
+              "sar: user reads on CPU 0 never turn the client on CPU 1 away",
+              std::strerror(err) + (", zeros " + std::to_string(zeros_then - zeros)));
+
+    write_text("/sys/class/rtc/rtc0/wakealarm", "0");
+    int alarm = write_text("/sys/class/rtc/rtc0/wakealarm", "+2");
+    int slept = alarm ? alarm : write_text("/sys/power/state", "freeze");
+    auto value = read_text(dir_ + "value");
+    c_.expect(slept == 0 && counter("zeros") > zeros_then &&
+                  log.count("converter suspended") >= 1 &&
+                  value == std::to_string(kResults[0]) + "\n" &&
+                  read_number(kClockEnables) == 1,
+              "sar: exports back off while suspended, converter reads after resume",
+              std::strerror(slept) + (", value " + text_of(value)));
+    auto iio = find_path("/sys/bus/iio/devices/iio:device*/in_voltage1_raw").value_or("");
+    model_.set_stuck(true);
+    int fd = ::open(iio.c_str(), O_RDONLY | O_CLOEXEC);
+    char text[16];
+    errno = 0;
+    auto n = fd >= 0 ? ::read(fd, text, sizeof(text)) : 0;
+    int timed_out = errno;
+    if (fd >= 0) ::close(fd);
+    model_.set_stuck(false);
+    c_.expect(n == -1 && timed_out == ETIMEDOUT, "sar: IIO read of a stuck conversion: ETIMEDOUT",
+              iio + ": " + std::strerror(timed_out));
+
+    unload_module("board_sar_atomic");
+    CPU_SET(1, &cpus);
+    ::sched_setaffinity(0, sizeof(cpus), &cpus);
   }
 
   // Another module reads the converter through the exported functions. The
