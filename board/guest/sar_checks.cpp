@@ -293,8 +293,9 @@ class SarChecks {
 
   // A client that reads the converter inside its own interrupt-safe lock on
   // CPU 1, and takes that lock in a timer on CPU 0, while a stuck conversion
-  // for user space waits on CPU 0: both CPUs go on, and the client's calls
-  // meanwhile are turned away with a rate-limited "converter busy".
+  // for user space waits on CPU 0: both CPUs go on. The client shares that
+  // conversion, waiting one conversion's wait at most; "converter busy" (a
+  // stuck converter) stays rate-limited.
   void check_atomic_client_on_other_cpu(const Device& dev) {
     cpu_set_t cpus;
     CPU_ZERO(&cpus);
@@ -324,7 +325,7 @@ class SarChecks {
     int busy = log.count("converter busy");
     CPU_SET(1, &cpus);
     ::sched_setaffinity(0, sizeof(cpus), &cpus);
-    c_.expect(r.ok() && calls_then > calls && ticks_then > ticks && busy >= 1 && busy <= 10 &&
+    c_.expect(r.ok() && calls_then > calls && ticks_then > ticks && busy <= 10 &&
                   unloaded == 0,
               "sar: stuck conversion on CPU 0, atomic client on CPU 1: both go on",
               "rc " + std::to_string(r.rc) + ", calls " + std::to_string(calls) + ", ticks " +
