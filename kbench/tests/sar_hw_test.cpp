@@ -206,9 +206,9 @@ TEST_F(SarTest, SelectBitsAccumulateAndReadingsStayUnsigned) {
   EXPECT_EQ(adc.peek(kChan), 0xd);
 }
 
-// A conversion for user space polls with interrupts on, no spinlock held,
-// sleeping between polls (the lock only around its other accesses); the
-// exports' callers may be atomic and busy-wait.
+// A conversion for user space waits with interrupts on, no spinlock held,
+// sleeping between polls; the exports' callers may be atomic and busy-wait
+// with interrupts off.
 TEST_F(SarTest, UserSpaceConversionSleepsExportsBusyWait) {
   bind_ok();
   adc.set_busy_reads(3);
@@ -227,7 +227,7 @@ TEST_F(SarTest, UserSpaceConversionSleepsExportsBusyWait) {
 }
 
 // An exported call that comes while user space's conversion waits (from an
-// interrupt, or another CPU) shares that conversion: each reads its channel.
+// interrupt, or another CPU) shares it: each reads its channel of it.
 TEST_F(SarTest, ExportCallDuringUserSpaceConversionSharesIt) {
   bind_ok();
   adc.set_busy_reads(3);
@@ -235,9 +235,7 @@ TEST_F(SarTest, ExportCallDuringUserSpaceConversionSharesIt) {
   adc.set_input(2, 0x222);
   std::optional<int> nested;
   kb::mmio::on_access([&](const kb::mmio::Access& a) {
-    if (nested || a.locks_held != 0 || !adc.busy()) return;
-    nested = -1;  // not again from the call's own accesses
-    nested = qv_sar_get(2);
+    if (!nested && !a.locks_held && adc.busy()) nested = qv_sar_get(2);
   });
   ASSERT_EQ(kb::sysfs::write(class_device(), "channel", "1"), 1);
   EXPECT_EQ(kb::sysfs::read(class_device(), "value").text, "273\n");

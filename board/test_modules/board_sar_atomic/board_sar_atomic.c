@@ -14,7 +14,7 @@
  *   /sys/module/board_sar_atomic/parameters/calls   qv_sar_get() calls done
  *   /sys/module/board_sar_atomic/parameters/ticks   timer runs on CPU 0
  *   /sys/module/board_sar_atomic/parameters/zeros   calls that returned 0
- *   tick=0 at load: no timer (CPU 0 then always finishes a conversion)
+ * With tick=0 there is no timer.
  */
 
 #include <linux/cpumask.h>
@@ -44,9 +44,7 @@ MODULE_PARM_DESC(calls, "qv_sar_get() calls finished by the thread on CPU 1");
 module_param(ticks, ulong, 0444);
 MODULE_PARM_DESC(ticks, "Runs of the timer on CPU 0");
 module_param(zeros, ulong, 0444);
-MODULE_PARM_DESC(zeros, "qv_sar_get() calls that returned 0");
 module_param(tick, bool, 0444);
-MODULE_PARM_DESC(tick, "Take the lock in a timer on CPU 0 (default 1)");
 
 /* Hard interrupt context, CPU 0. */
 static enum hrtimer_restart client_tick(struct hrtimer *timer)
