@@ -314,6 +314,9 @@ class I2cChecks {
               "i2c: refused data bytes return 0 and change nothing");
     c_.equal(log.count(kNackError), 3, "i2c: each refused data byte logs a NACK message");
     c_.equal(moved.stops, 0, "i2c: no stop condition after a refused data byte");
+    auto all = make_block(0x00, GPIOI2C_DATA_LEN, 15);
+    dev_.ioctl(GPIOI2C_CMD_WRITE, &all);
+    c_.expect(log.count(kNackError) <= 10, "i2c: NACK messages are rate-limited");
     slave_.set_nack_data(false);
 
     auto again = make_block(0x50, 1, 16);
@@ -379,6 +382,33 @@ class I2cChecks {
                   too_long.error == EOPNOTSUPP,
               "i2c: adapter gpio_i2c reads a block; refuses a 65-byte read",
               "rc " + std::to_string(rd.rc) + ", long: " + std::strerror(too_long.error));
+
+    // Refused before anything goes on the bus: an SMBus block read (0x10
+    // holds a length byte of 4), an address above 0x7F, a 10-bit address,
+    // a split write, a read of no bytes.
+    auto regs = background();
+    regs[0x10] = 4;
+    slave_.set_registers(regs);
+    i2c_smbus_data data{};
+    i2c_smbus_ioctl_data smbus{I2C_SMBUS_READ, 0x10, I2C_SMBUS_BLOCK_DATA, &data};
+    auto before = slave_.traffic();
+    bool ok = i2c.ioctl(I2C_SMBUS, &smbus).error == EOPNOTSUPP;
+    std::uint8_t out[2] = {0x20, 0xAB};
+    i2c_msg refused[][2] = {{{0x1E8, 0, 2, out}},
+                            {{0x68, I2C_M_TEN, 2, out}},
+                            {{0x68, 0, 1, out}, {0x68, I2C_M_NOSTART, 1, out + 1}},
+                            {{0x68, I2C_M_RD, 0, block}}};
+    for (auto& m : refused) {
+      i2c_rdwr_ioctl_data x{m, m[1].buf ? 2U : 1U};
+      ok &= i2c.ioctl(I2C_RDWR, &x).error == (m[0].addr > 0x7F ? EINVAL : EOPNOTSUPP);
+    }
+    c_.expect(ok && slave_.traffic() - before == BusTraffic{} && slave_.registers() == regs,
+              "i2c: adapter refuses block reads, wide addresses, foreign flags, empty reads");
+    refused[0][0].addr = 0x68;
+    i2c_rdwr_ioctl_data write{refused[0], 1};
+    c_.expect(
+        i2c.ioctl(I2C_RDWR, &write).rc == 1 && slave_.registers().value_or(regs)[0x20] == 0xAB,
+        "i2c: adapter writes after the refusals");
   }
 
   Checks& c_;

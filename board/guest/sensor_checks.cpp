@@ -205,6 +205,7 @@ class SensorChecks {
 
   void check_exposure_30fps(int pad) {
     const auto who = "sensor: " + pad_text(pad) + " 30 fps";
+    fw_.command(1 - pad, "set_video_res 1");    // the other pad's rate is not ours
     fw_.command(pad, "set_ae_usecs 10000");     // 337 lines of 29629 ns
     fw_.command(pad, "set_ae_gain 8000");       // gain table step 47
     auto fps = fw_.command(pad, "set_fps 25");  // 1350 lines a frame
@@ -221,8 +222,9 @@ class SensorChecks {
     c_.expect(fw_.command(pad, "get_ae_usecs").field("us") == 9984 &&
                   fw_.command(pad, "get_ae_gain").field("gain") == 8000 &&
                   fw_.command(pad, "try_ae_gain 8000").field("gain") == 7795 &&
-                  fw_.command(pad, "get_fps").field("fps") == 25,
-              who + " reads back exposure, gain and frame rate");
+                  fw_.command(pad, "get_fps").field("fps") == 25 &&
+                  fw_.command(pad, "get_shutter_info").field("step_ns") == 29629,
+              who + " reads back exposure, gain, frame rate and shutter step");
     c_.expect(
         fw_.command(pad, "set_fps 31").ret() == -1 && fw_.command(pad, "set_fps 2999").ret() == -1,
         who + " rejects rates outside the mode");

@@ -24,6 +24,7 @@
 #include <linux/module.h>
 #include <linux/spinlock.h>
 #include <linux/uaccess.h>
+#include <linux/version.h>
 #include <linux/rjgt102_i2c.h>
 
 #define GPIOI2C_SCL		12
@@ -63,8 +64,8 @@ static DEFINE_SPINLOCK(gpioi2c_lock);
 static int gpio_dev_out(int gpio, int level)
 {
 	if (gpiod_direction_output_raw(gpio_to_desc(gpio), level)) {
-		printk(KERN_ERR "[%s %d]gpio_direction_output fail!\n",
-		       __func__, GPIOI2C_TAG_DEV_OUT);
+		printk_ratelimited(KERN_ERR "[%s %d]gpio_direction_output fail!\n",
+				   __func__, GPIOI2C_TAG_DEV_OUT);
 		return -EIO;
 	}
 	return 0;
@@ -76,8 +77,8 @@ static int gpio_dev_in(void)
 	struct gpio_desc *sda = gpio_to_desc(GPIOI2C_SDA);
 
 	if (gpiod_direction_input(sda)) {
-		printk("[%s %d]gpio_direction_input fail!\n",
-		       __func__, GPIOI2C_TAG_DEV_IN);
+		printk_ratelimited("[%s %d]gpio_direction_input fail!\n",
+				   __func__, GPIOI2C_TAG_DEV_IN);
 		return -EIO;
 	}
 	return gpiod_get_raw_value(sda);
@@ -278,7 +279,7 @@ static void gpioi2c_write_reg(u8 reg, u8 val)
 		return;
 	i2c_send_byte(val);
 	if (i2c_wait_ack()) {
-		printk("fail: return NACK\n");
+		printk_ratelimited("fail: return NACK\n");
 		return;
 	}
 	i2c_stop();
@@ -310,7 +311,7 @@ static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 	BUILD_BUG_ON(sizeof(block) != GPIOI2C_BLOCK_SIZE);
 	copied_in = !copy_from_user(&block, uarg, sizeof(block));
 	if (!copied_in)
-		printk("IOC_VDEC_INPUT_INIT error\n");
+		printk_ratelimited("IOC_VDEC_INPUT_INIT error\n");
 	if (cmd != GPIOI2C_CMD_READ && cmd != GPIOI2C_CMD_WRITE)
 		return -EPERM;
 	if (!copied_in)
@@ -329,7 +330,7 @@ static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 	spin_unlock(&gpioi2c_lock);
 
 	if (cmd == GPIOI2C_CMD_READ && copy_to_user(uarg, &block, sizeof(block))) {
-		printk("IOC_VDEC_INPUT_INIT error\n");
+		printk_ratelimited("IOC_VDEC_INPUT_INIT error\n");
 		return -EFAULT;
 	}
 	return 0;
@@ -388,6 +389,34 @@ static int gpioi2c_xfer_msg(struct i2c_msg *msg)
 }
 
 /*
+ * Plain 7-bit messages only. The core marks i2c-dev's and its own SMBus
+ * buffers DMA-safe, which a bit-banged bus may ignore. Block reads
+ * (I2C_M_RECV_LEN) are not advertised: the SMBus emulation would trust a
+ * length byte the adapter never read.
+ */
+#if LINUX_VERSION_CODE >= KERNEL_VERSION(4, 16, 0)
+#define GPIOI2C_MSG_FLAGS	(I2C_M_RD | I2C_M_DMA_SAFE)
+#else
+#define GPIOI2C_MSG_FLAGS	I2C_M_RD
+#endif
+
+/*
+ * What the bus cannot do is refused before anything goes on it, with the
+ * I2C core's fault codes. A read of no bytes would leave the slave driving
+ * SDA after its address, so that no stop could follow.
+ */
+static int gpioi2c_check_msg(const struct i2c_msg *msg)
+{
+	if (msg->flags & ~GPIOI2C_MSG_FLAGS)
+		return -EOPNOTSUPP;
+	if (msg->addr > 0x7f)
+		return -EINVAL;
+	if ((msg->flags & I2C_M_RD) && !msg->len)
+		return -EOPNOTSUPP;
+	return 0;
+}
+
+/*
  * The I2C core's view of the same bus: messages joined by repeated starts
  * and closed by one stop, under gpioi2c_lock like an ioctl call. The bytes
  * turn interrupts back on when they end, so a caller that has them off is
@@ -400,6 +429,10 @@ static int gpioi2c_xfer(struct i2c_adapter *adap, struct i2c_msg *msgs,
 
 	if (irqs_disabled())
 		return -EAGAIN;
+	for (i = 0; i < num && !ret; i++)
+		ret = gpioi2c_check_msg(&msgs[i]);
+	if (ret)
+		return ret;
 	spin_lock(&gpioi2c_lock);
 	for (i = 0; i < num && !ret; i++) {
 		i2c_start();
@@ -421,6 +454,9 @@ static const struct i2c_algorithm gpioi2c_algo = {
 };
 
 static const struct i2c_adapter_quirks gpioi2c_quirks = {
+#if LINUX_VERSION_CODE >= KERNEL_VERSION(4, 16, 0)
+	.flags		= I2C_AQ_NO_ZERO_LEN_READ,
+#endif
 	.max_num_msgs	= GPIOI2C_XFER_MSGS,
 	.max_write_len	= GPIOI2C_XFER_LEN,
 	.max_read_len	= GPIOI2C_XFER_LEN,

@@ -65,6 +65,7 @@ struct sar_drvdata {
 	void __iomem *reg_base;
 	struct clk *clk;		/* NULL: no clock handling */
 	bool clk_on;			/* prepared and enabled by us */
+	bool clk_suspended;		/* turned off by suspend */
 	bool misc_registered;
 	struct miscdevice misc;		/* "sar" */
 	struct regulator *vref;		/* reference, or NULL: no scale */
@@ -72,19 +73,21 @@ struct sar_drvdata {
 
 static void __iomem *sar_reg_base;	/* NULL while no converter is bound */
 static u8 sar_hw_inited;
+static bool sar_asleep;			/* suspended, clock off */
+static bool sar_stuck;			/* last conversion waited for never ended */
 static int sar_channel;			/* selected for the value attribute */
 
 /*
- * One operation at a time owns the converter: an initialisation, a whole
- * conversion (start, wait, read), a suspend or resume, a bind or unbind.
+ * sar_lock, interrupts off, is held around every register access and the
+ * state above, and never across a wait: a conversion that is running is
+ * shared by whoever comes while it runs, each reading its own channel of
+ * it, so no caller waits for another caller, only for the converter.
  *
- * Process context (ioctl, sysfs, power management, binding) holds sar_mutex
- * for the operation and sleeps while a conversion runs, interrupts on.
- * Callers of the exports may be atomic: they hold sar_lock, interrupts off,
- * for their whole operation, and back off with -EBUSY while the mutex is
- * held, since its owner may be interrupted or scheduled away and waiting for
- * it could never end. A mutex owner takes sar_lock once after locking, which
- * waits out an atomic operation that began before it.
+ * Process context (ioctl, sysfs, IIO, power management, binding) also holds
+ * sar_mutex for its whole operation, so that the window and the clock stay
+ * as they are while it sleeps between polls. The exports may be called in
+ * atomic context: they busy-wait, and look again at the state each time
+ * they take sar_lock, backing off when the converter went away or to sleep.
  */
 static DEFINE_MUTEX(sar_mutex);
 static DEFINE_SPINLOCK(sar_lock);
@@ -118,31 +121,18 @@ int HAL_SAR_Write2ByteMask(u32 addr, u16 value, u16 mask)
 	return 1;
 }
 
-/* Process context: excludes every other operation on the converter. */
-static void sar_own(void)
-{
-	mutex_lock(&sar_mutex);
-	spin_lock_irq(&sar_lock);
-	spin_unlock_irq(&sar_lock);
-}
-
-static void sar_disown(void)
-{
-	mutex_unlock(&sar_mutex);
-}
-
-/* Atomic callers, under sar_lock: may they take the converter? */
-static int sar_atomic_check(void)
+/* Under sar_lock: may the registers be touched? */
+static int sar_usable(void)
 {
 	lockdep_assert_held(&sar_lock);
 	if (!sar_reg_base)
 		return -ENODEV;
-	if (mutex_is_locked(&sar_mutex))
-		return -EBUSY;
+	if (sar_asleep)
+		return -EAGAIN;
 	return 0;
 }
 
-/* The caller owns the converter. */
+/* Under sar_lock, converter usable. */
 static void sar_init_regs(void)
 {
 	if (!sar_hw_inited) {
@@ -151,16 +141,25 @@ static void sar_init_regs(void)
 	}
 }
 
+static bool sar_running(void)
+{
+	return HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START;
+}
+
 /*
- * Sets the start bit, keeping the other bits. False when it was still set:
- * an earlier conversion never finished.
+ * Under sar_lock, converter usable: sets the start bit, keeping the other
+ * bits, unless a conversion is running already. True when it is: the
+ * caller shares it, or, if it is one that never ended, finds it stuck.
  */
 static bool sar_start(void)
 {
 	u16 ctrl = HAL_SAR_Read2Byte(SAR_REG_CTRL);
 
+	if (ctrl & SAR_CTRL_START)
+		return true;
 	HAL_SAR_Write2Byte(SAR_REG_CTRL, ctrl | SAR_CTRL_START);
-	return !(ctrl & SAR_CTRL_START);
+	sar_stuck = false;
+	return false;
 }
 
 /*
@@ -181,37 +180,46 @@ static int sar_fetch(int channel, u16 *value)
 /* Process context. */
 static int sar_hw_init(void)
 {
-	int ret = 0;
+	int ret;
 
-	sar_own();
-	if (sar_reg_base)
+	mutex_lock(&sar_mutex);
+	spin_lock_irq(&sar_lock);
+	ret = sar_usable();
+	if (!ret)
 		sar_init_regs();
-	else
-		ret = -ENODEV;
-	sar_disown();
+	spin_unlock_irq(&sar_lock);
+	mutex_unlock(&sar_mutex);
 	return ret;
 }
 
 /*
- * Process context: one conversion, waited for with a sleeping poll. Running
- * out of time is not an error: the result register is read anyway.
+ * Process context: one conversion, or a share of the one running, waited
+ * for with a sleeping poll. The mutex keeps the window and the clock, so
+ * the polls need no lock. Running out of time gives -ETIMEDOUT with the
+ * result register read anyway.
  */
 static int sar_convert(int channel, u16 *value)
 {
+	int ret, timeout;
 	u16 ctrl;
-	int ret;
 
-	sar_own();
-	if (!sar_reg_base) {
-		sar_disown();
-		return -ENODEV;
+	mutex_lock(&sar_mutex);
+	spin_lock_irq(&sar_lock);
+	ret = sar_usable();
+	if (!ret)
+		sar_start();
+	spin_unlock_irq(&sar_lock);
+	if (!ret) {
+		timeout = readx_poll_timeout(HAL_SAR_Read2Byte, SAR_REG_CTRL,
+					     ctrl, !(ctrl & SAR_CTRL_START),
+					     SAR_POLL_SLEEP_US,
+					     SAR_POLL_TIMEOUT_US);
+		spin_lock_irq(&sar_lock);
+		sar_stuck = timeout;
+		ret = sar_fetch(channel, value) ?: timeout;
+		spin_unlock_irq(&sar_lock);
 	}
-	sar_start();
-	ret = readx_poll_timeout(HAL_SAR_Read2Byte, SAR_REG_CTRL, ctrl,
-				 !(ctrl & SAR_CTRL_START), SAR_POLL_SLEEP_US,
-				 SAR_POLL_TIMEOUT_US);
-	ret = sar_fetch(channel, value);
-	sar_disown();
+	mutex_unlock(&sar_mutex);
 	return ret;
 }
 
@@ -220,6 +228,8 @@ static void sar_report(int err)
 {
 	if (err == -ENODEV)
 		pr_err_ratelimited("no converter bound\n");
+	else if (err == -EAGAIN)
+		pr_err_ratelimited("converter suspended\n");
 	else if (err == -EBUSY)
 		pr_err_ratelimited("converter busy\n");
 	else if (err == -EINVAL)
@@ -232,7 +242,7 @@ void qv_sar_hw_init(void)
 	int ret;
 
 	spin_lock_irqsave(&sar_lock, flags);
-	ret = sar_atomic_check();
+	ret = sar_usable();
 	if (!ret)
 		sar_init_regs();
 	spin_unlock_irqrestore(&sar_lock, flags);
@@ -241,9 +251,10 @@ void qv_sar_hw_init(void)
 EXPORT_SYMBOL(qv_sar_hw_init);
 
 /*
- * The caller may be atomic, so the wait is a counted busy-wait under
- * sar_lock. A converter that did not finish an earlier conversion is busy:
- * waiting for it again would cost every caller the whole wait.
+ * The caller may be atomic, so the wait is a counted busy-wait, sar_lock
+ * taken for each poll. A conversion that is running is shared; one that
+ * never ended means a stuck converter: waiting for it again would cost
+ * every caller the whole wait, so the caller gets 0 at once.
  */
 int qv_sar_get(int channel)
 {
@@ -253,13 +264,17 @@ int qv_sar_get(int channel)
 	int ret;
 
 	spin_lock_irqsave(&sar_lock, flags);
-	ret = sar_atomic_check();
-	if (!ret && !sar_start())
+	ret = sar_usable();
+	if (!ret && sar_start() && sar_stuck)
 		ret = -EBUSY;
+	while (!ret && sar_running() && --polls) {
+		spin_unlock_irqrestore(&sar_lock, flags);
+		udelay(1);
+		spin_lock_irqsave(&sar_lock, flags);
+		ret = sar_usable();
+	}
 	if (!ret) {
-		while ((HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START) &&
-		       --polls)
-			udelay(1);
+		sar_stuck = !polls;
 		ret = sar_fetch(channel, &value);
 	}
 	spin_unlock_irqrestore(&sar_lock, flags);
@@ -269,17 +284,20 @@ int qv_sar_get(int channel)
 EXPORT_SYMBOL(qv_sar_get);
 
 /*
- * Binds (@base) or unbinds (NULL) the window once the operation in progress
- * has finished; either way the converter counts as not initialised.
+ * Binds (@base) or unbinds (NULL) the window once the process-context
+ * operation in progress has finished; an export in progress backs off at
+ * its next poll. Either way the converter counts as not initialised.
  */
 static void sar_set_window(void __iomem *base)
 {
-	sar_own();
+	mutex_lock(&sar_mutex);
 	spin_lock_irq(&sar_lock);
 	sar_reg_base = base;
 	sar_hw_inited = 0;
+	sar_asleep = false;
+	sar_stuck = false;
 	spin_unlock_irq(&sar_lock);
-	sar_disown();
+	mutex_unlock(&sar_mutex);
 }
 
 /*
@@ -300,18 +318,25 @@ static void sar_clk_select_parent(struct clk *clk)
 }
 
 /*
- * Failures are not fatal: the converter may run from a clock that is on
- * anyway. clk_on records what we did so that off stays balanced.
+ * At probe failures are not fatal: the converter may run from a clock that
+ * is on anyway. clk_on records what we did so that off stays balanced.
  */
-static void sar_clk_on(struct sar_drvdata *priv)
+static int sar_clk_on(struct sar_drvdata *priv)
 {
-	if (!priv->clk || priv->clk_on || clk_prepare(priv->clk))
-		return;
-	if (clk_enable(priv->clk)) {
+	int ret;
+
+	if (!priv->clk || priv->clk_on)
+		return 0;
+	ret = clk_prepare(priv->clk);
+	if (ret)
+		return ret;
+	ret = clk_enable(priv->clk);
+	if (ret) {
 		clk_unprepare(priv->clk);
-		return;
+		return ret;
 	}
 	priv->clk_on = true;
+	return 0;
 }
 
 static void sar_clk_off(struct sar_drvdata *priv)
@@ -393,14 +418,14 @@ static long qv_sar_ioctl(struct file *file, unsigned int cmd,
 		channel = data.channel & (SAR_NUM_CHANNELS - 1);
 		sar_channel = channel;
 		ret = sar_convert(channel, &value);
-		if (ret)
+		if (ret && ret != -ETIMEDOUT)
 			return ret;
 		data.value = value;
 		if (copy_to_user(argp, &data, sizeof(data)))
 			return -EFAULT;
 		return 0;
 	default:
-		printk(KERN_DEFAULT "ioctl: unknown command\n");
+		printk_ratelimited(KERN_DEFAULT "ioctl: unknown command\n");
 		return -ENOTTY;
 	}
 }
@@ -440,7 +465,7 @@ static ssize_t value_show(struct device *dev, struct device_attribute *attr,
 	ret = sar_hw_init();
 	if (!ret)
 		ret = sar_convert(channel, &value);
-	if (ret)
+	if (ret && ret != -ETIMEDOUT)
 		return ret;
 	return scnprintf(buf, PAGE_SIZE, "%d\n", value);
 }
@@ -653,29 +678,47 @@ static int tessel_sar_remove(struct platform_device *pdev)
 }
 #endif
 
-/* The clock goes off as an operation of its own, between conversions. */
+/*
+ * From here until the clock is back on, every way in backs off before it
+ * touches a register; an export in progress does so at its next poll.
+ */
 static int __maybe_unused tessel_sar_suspend(struct device *dev)
 {
 	struct sar_drvdata *priv = dev_get_drvdata(dev);
 
-	sar_own();
+	mutex_lock(&sar_mutex);
 	spin_lock_irq(&sar_lock);
+	sar_asleep = true;
 	sar_hw_inited = 0;
 	spin_unlock_irq(&sar_lock);
+	priv->clk_suspended = priv->clk_on;
 	sar_clk_off(priv);
-	sar_disown();
+	mutex_unlock(&sar_mutex);
 	return 0;
 }
 
-/* The converter is initialised again by the next qv_sar_hw_init(). */
+/*
+ * The converter is initialised again by the next qv_sar_hw_init(). A clock
+ * that suspend turned off and that does not come back on keeps it asleep;
+ * one that was not on before is tried again, as at probe.
+ */
 static int __maybe_unused tessel_sar_resume(struct device *dev)
 {
 	struct sar_drvdata *priv = dev_get_drvdata(dev);
+	int ret;
 
-	sar_own();
-	sar_clk_on(priv);
-	sar_disown();
-	return 0;
+	mutex_lock(&sar_mutex);
+	ret = sar_clk_on(priv);
+	if (ret && priv->clk_suspended) {
+		dev_err(dev, "clock does not come back on: %d\n", ret);
+	} else {
+		ret = 0;
+		spin_lock_irq(&sar_lock);
+		sar_asleep = false;
+		spin_unlock_irq(&sar_lock);
+	}
+	mutex_unlock(&sar_mutex);
+	return ret;
 }
 
 static SIMPLE_DEV_PM_OPS(tessel_sar_pm_ops, tessel_sar_suspend,

@@ -18,10 +18,11 @@ void qv_sar_hw_init(void);
  * Convert channel 0 to 3 and return its 16-bit reading (0 to 65535). Any
  * other channel yields 0 and an error line in the kernel log. Never sleeps,
  * so it may be called from atomic context: it busy-waits for the
- * converter, about 100 ms at most, with interrupts off. While user space or
- * power management has the converter (they wait for it asleep), or while
- * an earlier conversion has not finished, it yields 0 at once and
- * "converter busy" in the log. Only while the device is bound.
+ * converter, about 100 ms at most; a conversion already running is shared.
+ * While an earlier conversion has not finished within its wait (a stuck
+ * converter) it yields 0 at once and "converter busy" in the log; while
+ * the device is suspended, 0 and "converter suspended". Only while the
+ * device is bound.
  */
 int qv_sar_get(int channel);
 

@@ -52,7 +52,8 @@
  * One private record per registered pad (the handle's private_data). @lock
  * guards the exposure state, the templates, the dirty flags and the
  * handle's orient: setters may run in any context, while the notification
- * writes a copy taken under it.
+ * writes a copy taken under it. Each pad has its own mode, so its own line
+ * period: one sensor's mode change must not rescale another's exposure.
  */
 struct mn34229_priv {
 	u32 vts;		/* base frame length at the requested rate */
@@ -65,12 +66,12 @@ struct mn34229_priv {
 	struct reg_entry gain_regs[2];
 	struct reg_entry expo_regs[3];
 	u8 orient_dirty;	/* register 0x0101 to be rewritten */
+	u32 Preview_line_period;	/* ns per line in the pad's mode */
 	spinlock_t lock;
 };
 
 /* Module-wide, shared by all pads */
 extern const u32 vts_60fps;
-extern u32 Preview_line_period;
 
 /* Power, initialisation tables, modes and orientation */
 int pCus_poweron(struct camsensor_handle *handle, u32 pad);

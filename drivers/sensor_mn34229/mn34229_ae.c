@@ -89,10 +89,11 @@ static u32 mn34229_expo_lines(u32 us, u32 line_ns)
 int pCus_SetAEUSecs(struct camsensor_handle *handle, u32 us)
 {
 	struct mn34229_priv *priv = handle->private_data;
-	u32 lines = mn34229_expo_lines(us, READ_ONCE(Preview_line_period));
 	unsigned long flags;
+	u32 lines;
 
 	spin_lock_irqsave(&priv->lock, flags);
+	lines = mn34229_expo_lines(us, priv->Preview_line_period);
 	priv->expo_lines = lines;
 	priv->expo_regs[0].data = (lines >> 16) & 0x01;
 	priv->expo_regs[1].data = (lines >> 8) & 0xFF;
@@ -108,15 +109,16 @@ int pCus_GetAEUSecs(struct camsensor_handle *handle, u32 *us)
 {
 	struct mn34229_priv *priv = handle->private_data;
 	unsigned long flags;
-	u32 lines;
+	u32 lines, line_ns;
 
 	spin_lock_irqsave(&priv->lock, flags);
 	lines = (priv->expo_regs[0].data << 16) |
 		(priv->expo_regs[1].data << 8) |
 		priv->expo_regs[2].data;
+	line_ns = priv->Preview_line_period;
 	spin_unlock_irqrestore(&priv->lock, flags);
 
-	*us = lines * READ_ONCE(Preview_line_period) / 1000;
+	*us = lines * line_ns / 1000;
 	return 0;
 }
 
@@ -291,8 +293,11 @@ int pCus_GetAEMinMaxGain(struct camsensor_handle *handle, u32 *min, u32 *max)
 int MN34229_GetShutterInfo(struct camsensor_handle *handle,
 			   struct shutter_info *info)
 {
+	struct mn34229_priv *priv = handle->private_data;
+	u32 line_ns = READ_ONCE(priv->Preview_line_period);
+
 	info->max_shutter_ns = MN34229_SHUTTER_MAX_NS;
-	info->min_shutter_ns = Preview_line_period;
-	info->shutter_step_ns = Preview_line_period;
+	info->min_shutter_ns = line_ns;
+	info->shutter_step_ns = line_ns;
 	return 0;
 }

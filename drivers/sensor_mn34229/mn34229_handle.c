@@ -53,7 +53,6 @@ module_param(lane_num, int, 0660);
 MODULE_PARM_DESC(lane_num, "sensor output lane number");
 
 const u32 vts_60fps = MN34229_VTS_BASE;
-u32 Preview_line_period = MN34229_LINE_NS_60FPS;
 
 static struct mn34229_priv *priv_by_pad[CAMSENSOR_MAX_PADS];
 
@@ -178,6 +177,7 @@ int cus_camsensor_init_handle_linear(struct camsensor_handle *handle)
 	spin_lock_irqsave(&priv->lock, flags);
 	priv->vts = vts_60fps;
 	priv->fps = 60;
+	priv->Preview_line_period = MN34229_LINE_NS_60FPS;
 	priv->expo_lines = MN34229_EXPO_DEFAULT;
 	priv->orient_dirty = 0;
 	priv->ae_dirty = 0;

@@ -224,8 +224,8 @@ int pCus_init_mipi4lane_linear(struct camsensor_handle *handle)
 }
 
 /*
- * Selects the table init writes and the frame timing; registers are not
- * touched. The line period is module-wide, so this changes it for every pad.
+ * Selects the table init writes and the pad's frame timing; registers are
+ * not touched.
  */
 static void mn34229_set_mode(struct mn34229_priv *priv, u32 fps, u32 line_ns)
 {
@@ -234,8 +234,8 @@ static void mn34229_set_mode(struct mn34229_priv *priv, u32 fps, u32 line_ns)
 	spin_lock_irqsave(&priv->lock, flags);
 	priv->vts = vts_60fps;
 	priv->fps = fps;
+	priv->Preview_line_period = line_ns;
 	spin_unlock_irqrestore(&priv->lock, flags);
-	WRITE_ONCE(Preview_line_period, line_ns);
 }
 
 int pCus_SetVideoRes(struct camsensor_handle *handle, u32 index)

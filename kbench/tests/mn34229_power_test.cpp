@@ -308,7 +308,7 @@ TEST_F(ModeTest, SelectingAModeSetsTableTimingAndRate) {
     EXPECT_EQ(h().ops.init, m.init);
     EXPECT_EQ(priv().vts, 1125u);
     EXPECT_EQ(priv().fps, m.fps);
-    EXPECT_EQ(Preview_line_period, m.line);
+    EXPECT_EQ(priv().Preview_line_period, m.line);
   }
   EXPECT_THAT(sensorfw::calls(), IsEmpty()) << "mode selection writes no register";
   EXPECT_EQ(priv().ae_dirty, 0);
@@ -323,18 +323,18 @@ TEST_F(ModeTest, OutOfRangeModeChangesNothing) {
     EXPECT_EQ(h().cur_res, 0u);
     EXPECT_EQ(h().ops.init, &pCus_init_2m_30fps_mipi4lane_linear);
     EXPECT_EQ(priv().fps, 30u);
-    EXPECT_EQ(Preview_line_period, kLine30);
+    EXPECT_EQ(priv().Preview_line_period, kLine30);
   }
 }
 
-TEST_F(ModeTest, LinePeriodIsSharedByAllPads) {
+TEST_F(ModeTest, EachPadKeepsItsOwnLinePeriod) {
   up(3);
   h(0).ops.set_video_res(&h(0), 0);
   h(1).ops.set_video_res(&h(1), 1);
   shutter_info info{};
   h(0).ops.get_shutter_info(&h(0), &info);
-  EXPECT_EQ(info.min_shutter_ns, kLine60);
-  EXPECT_EQ(Preview_line_period, kLine60);
+  EXPECT_EQ(info.min_shutter_ns, kLine30);
+  EXPECT_EQ(priv(1).Preview_line_period, kLine60);
   EXPECT_EQ(h(0).cur_res, 0u);
   EXPECT_EQ(priv(0).fps, 30u);
 }

@@ -31,11 +31,7 @@ constexpr uint32_t kLine60 = 14800;
 
 class Mn34229Test : public ::testing::Test {
  protected:
-  void SetUp() override {
-    kb::reset();
-    // A freshly loaded module starts with the 60 fps line period.
-    Preview_line_period = kLine60;
-  }
+  void SetUp() override { kb::reset(); }
 
   void TearDown() override {
     const kb::ModuleInfo* info = kb::module_info(kModule);

@@ -13,6 +13,8 @@
  *
  *   /sys/module/board_sar_atomic/parameters/calls   qv_sar_get() calls done
  *   /sys/module/board_sar_atomic/parameters/ticks   timer runs on CPU 0
+ *   /sys/module/board_sar_atomic/parameters/zeros   calls that returned 0
+ * With tick=0 there is no timer.
  */
 
 #include <linux/cpumask.h>
@@ -34,11 +36,15 @@ static struct hrtimer client_timer;
 static struct task_struct *client_thread;
 static unsigned long calls;
 static unsigned long ticks;
+static unsigned long zeros;
+static bool tick = true;
 
 module_param(calls, ulong, 0444);
 MODULE_PARM_DESC(calls, "qv_sar_get() calls finished by the thread on CPU 1");
 module_param(ticks, ulong, 0444);
 MODULE_PARM_DESC(ticks, "Runs of the timer on CPU 0");
+module_param(zeros, ulong, 0444);
+module_param(tick, bool, 0444);
 
 /* Hard interrupt context, CPU 0. */
 static enum hrtimer_restart client_tick(struct hrtimer *timer)
@@ -64,7 +70,8 @@ static int client_loop(void *unused)
 
 	while (!kthread_should_stop()) {
 		spin_lock_irqsave(&client_lock, flags);
-		qv_sar_get(0);
+		if (!qv_sar_get(0))
+			WRITE_ONCE(zeros, zeros + 1);
 		spin_unlock_irqrestore(&client_lock, flags);
 		WRITE_ONCE(calls, calls + 1);
 		cond_resched();
@@ -80,7 +87,8 @@ static int __init board_sar_atomic_init(void)
 	if (IS_ERR(client_thread))
 		return PTR_ERR(client_thread);
 	kthread_bind(client_thread, 1);
-	smp_call_function_single(0, client_start_timer, NULL, 1);
+	if (tick)
+		smp_call_function_single(0, client_start_timer, NULL, 1);
 	wake_up_process(client_thread);
 	return 0;
 }
@@ -88,7 +96,8 @@ static int __init board_sar_atomic_init(void)
 static void __exit board_sar_atomic_exit(void)
 {
 	kthread_stop(client_thread);
-	hrtimer_cancel(&client_timer);
+	if (tick)
+		hrtimer_cancel(&client_timer);
 }
 
 module_init(board_sar_atomic_init);
