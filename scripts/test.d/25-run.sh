@@ -15,7 +15,6 @@ echo "run command: served the examples on 127.0.0.1:$port"
 port=$(( 20000 + RANDOM % 20000 ))
 bash scripts/run.sh --port "$port" --timeout 300 </dev/null >"$out" 2>&1 &
 for _ in $(seq 300); do grep -q '^Control page' "$out" && break; sleep 0.2; done
-rc=0
-timeout 180 node web/test/page_test.mjs "http://127.0.0.1:$port/" "$out" build/page/run.png || rc=$?
-kill -TERM $! && wait $! || true
-[ "$rc" -eq 0 ] || { tail -n 30 "$out"; exit 1; }
+timeout 180 node web/test/page_test.mjs "http://127.0.0.1:$port/" "$out" build/page/run.png ||
+  { kill -TERM $!; tail -n 30 "$out"; exit 1; }
+kill -TERM $! && wait $!
