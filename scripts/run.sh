@@ -57,6 +57,7 @@ announce() {
   echo
   echo "The PTZ gateway is served at $url"
   echo "$1"
+  echo "Control page (pan, tilt, zoom from a browser): http://127.0.0.1:$port/"
   echo "Try:"
   local q
   for q in "${examples[@]}"; do
@@ -151,6 +152,7 @@ trap cleanup EXIT
 trap 'echo; echo "stopping"; exit 0' INT TERM
 
 serve_prepare "$work" "$cgi"
+install -m 0644 web/index.html "$work/htdocs/"
 serve_start_sim "$work" /tmp/viscaport.txt "${sim_args[@]}"
 serve_start_lighttpd "$work" "$port"
 

@@ -24,3 +24,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get -o DPkg::Lock::Timeout=900 update -qq
   apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The browser test's npm packages, as web/test/package-lock.json pins them;
+# no browser is downloaded (the test drives Debian's chromium).
+web=$here/../web/test
+if [ ! "$web/node_modules/.package-lock.json" -nt "$web/package-lock.json" ]; then
+  echo "setup: npm ci in web/test"
+  npm ci --prefix "$web" --no-audit --no-fund --loglevel=error >/dev/null
+fi

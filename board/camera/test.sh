@@ -10,7 +10,7 @@
 #      host through the forwarded port, while the guest's own checks (device
 #      tools against the test models, the sensor through the framework
 #      stand-in, modules loaded and unloaded with modprobe, a clean kernel
-#      log) report in its closing line.
+#      log) report in its closing line; then the control page in chromium.
 #
 #   board/camera/test.sh [--kernel 6.1|4.9]
 #
@@ -89,6 +89,10 @@ if camera_wait_ready 240; then
     cat "$tmp/served.out" >&2
     fail "served end-to-end tests against the guest"
   fi
+  # The control page in Debian's chromium, against a fresh simulator's log.
+  curl -sS --max-time 20 "http://127.0.0.1:$port/board/ctl?sim" >/dev/null &&
+    timeout 180 node web/test/page_test.mjs "http://127.0.0.1:$port/" \
+      "http://127.0.0.1:$port/board/ctl?log" "$out/page.png" || fail "control page in chromium"
 else
   fail "the camera did not come up"
 fi

@@ -1,0 +1,80 @@
+// The control page in Debian's chromium against a served gateway: what the
+// operator sees on the page, and what the head gets (the simulator's log).
+//   node page_test.mjs PAGE_URL PACKET_LOG(file or URL) SCREENSHOT.png
+import { readFile } from 'node:fs/promises';
+import { resolve } from 'node:path';
+import { chromium } from 'playwright-core';
+
+const [pageUrl, logSource, screenshot] = process.argv.slice(2);
+const packetLog = async () =>
+  /^https?:/.test(logSource) ? (await fetch(logSource)).text() : readFile(logSource, 'utf8');
+let seen = 0; // log characters already matched: each check looks at newer packets only
+async function headGets(bytes) { // the packet's log line, once the head has it
+  for (let i = 0; i < 100; i++, await new Promise((r) => setTimeout(r, 100))) {
+    const log = await packetLog(), at = log.indexOf(`  ${bytes}  `, seen), end = log.indexOf('\n', at);
+    if (at >= 0 && end > 0) return log.slice(log.lastIndexOf('\n', at) + 1, (seen = end + 1));
+  }
+  throw new Error(`the head never got ${bytes}`);
+}
+const expectText = (locator, text) => locator.filter({ hasText: text }).first().waitFor();
+
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--disable-gpu',
+  '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
+  '--disable-sync'] });
+try {
+  const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true });
+  const page = await context.newPage();
+  await page.goto(pageUrl);
+  const log = page.getByRole('list', { name: 'Commands sent' }).getByRole('listitem');
+  const button = (name) => page.getByRole('button', { name, exact: true });
+  const hold = (name) => button(name).hover().then(() => page.mouse.down());
+  // Up-right at full speed moves both axes; the release stops them.
+  await page.getByLabel('Pan and tilt speed').fill('45');
+  await hold('Up right');
+  const drive = await headGets('81 01 06 01 16 12 02 01 FF');
+  await expectText(log, 'PTS9595 → pTS9595 [90 41] [90 51]');
+  await page.waitForTimeout(700);
+  await page.mouse.up();
+  await headGets('81 01 06 01 16 12 03 03 FF');
+  await expectText(log, 'PTS5050 → pTS5050');
+  if (!drive.includes('(moving: pan, tilt')) throw new Error(`the head did not move: ${drive}`);
+  if ((await log.filter({ hasText: 'PTS9595' }).count()) !== 1) throw new Error('a held move repeated');
+  // The window losing focus (another comes to the front) ends a key's press.
+  await page.getByLabel('Pan and tilt speed').fill('30');
+  await button('Home').focus(); // the slider takes arrows as its own
+  await page.keyboard.down('ArrowLeft');
+  await headGets('81 01 06 01 11 10 01 03 FF');
+  await (await context.newCDPSession(page)).send('Emulation.setFocusEmulationEnabled', { enabled: false });
+  const other = await context.newPage();
+  await other.bringToFront();
+  await headGets('81 01 06 01 11 10 03 03 FF');
+  await other.close().then(() => page.keyboard.up('ArrowLeft'));
+  // A hidden page (a phone locking its screen) ends a press. Headless
+  // chromium never hides a page itself, so the page is told it is hidden.
+  await page.getByLabel('Pan and tilt speed').fill('20');
+  await hold('Down');
+  await headGets('81 01 06 01 10 06 03 02 FF');
+  await page.evaluate(() => Object.defineProperty(document, 'visibilityState', { value: 'hidden' })
+    && document.dispatchEvent(new Event('visibilitychange')));
+  await headGets('81 01 06 01 10 06 03 03 FF');
+  await page.mouse.up();
+  // Zoom held tele, then home and the two queries.
+  await page.reload();
+  await page.getByLabel('Zoom speed').fill('40');
+  await hold('Tele');
+  await headGets('81 01 04 07 26 FF');
+  await page.mouse.up();
+  await headGets('81 01 04 07 00 FF');
+  await expectText(log, 'Z50 → zS50');
+  await button('Home').click();
+  await headGets('81 01 06 04 FF');
+  await button('Ask position').click();
+  await expectText(page.getByLabel('Position answer'), 'aPC800080000');
+  await button('Ask zoom').click();
+  await expectText(page.getByLabel('Zoom answer'), 'GZ555');
+  if (await log.filter({ hasText: 'failed' }).count()) throw new Error('a request failed');
+  await page.screenshot({ path: screenshot, fullPage: true });
+  console.log(`page: press, release, blur, hidden, zoom, home, queries; screenshot ${resolve(screenshot)}`);
+} finally {
+  await browser.close();
+}
