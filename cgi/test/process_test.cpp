@@ -479,7 +479,8 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
     sem_close(sem_open(kSemName, O_CREAT, 0777, value));
     umask(mask);
   };
-  using attack = std::function<void(const std::atomic<bool> &done)>;
+  // Says it is under way with `ready`, and stops once `done`.
+  using attack = std::function<void(std::atomic<bool> & ready, const std::atomic<bool> &done)>;
   struct {
     std::function<void()> make;
     attack during;  // on a thread while the request runs
@@ -489,7 +490,8 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
       {[] { close(open(kSemFile.c_str(), O_CREAT | O_WRONLY, 0777)); }, nullptr, cut},
       // Held by another program, and cut short while the request waits.
       {[&] { create(0); },
-       [](const std::atomic<bool> &) {
+       [](std::atomic<bool> &ready, const std::atomic<bool> &) {
+         ready = true;
          std::this_thread::sleep_for(std::chrono::milliseconds(300));
          EXPECT_EQ(truncate(kSemFile.c_str(), 0), 0);
        },
@@ -497,17 +499,20 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
       // Another user keeps the value at SEM_VALUE_MAX (the low word of
       // glibc's 64-bit semaphore): the release fails.
       {[&] { create(INT_MAX); },
-       [](const std::atomic<bool> &done) {
+       [](std::atomic<bool> &ready, const std::atomic<bool> &done) {
          const int fd = open(kSemFile.c_str(), O_RDWR);
          void *page = mmap(nullptr, sizeof(sem_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
          close(fd);
-         ASSERT_NE(page, MAP_FAILED);
+         if (page == MAP_FAILED) {
+           ready = true;
+           FAIL() << "cannot map " << kSemFile;
+         }
          auto *value = static_cast<std::atomic<std::uint32_t> *>(page);
          // Ahead of every other thread, so that no load on the machine
          // lets the request post between our stores.
          const sched_param first{1};
          pthread_setschedparam(pthread_self(), SCHED_FIFO, &first);
-         while (!done) value->store(INT_MAX);  // SEM_VALUE_MAX
+         for (value->store(INT_MAX), ready = true; !done;) value->store(INT_MAX);  // SEM_VALUE_MAX
          munmap(page, sizeof(sem_t));
        },
        "ptz_cgi: semaphore sem_cgi: cannot release it: Value too large for defined data type\n"},
@@ -516,10 +521,11 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
     use_server();
     const semaphore_aside aside;
     c.make();
-    std::atomic<bool> done{false};
+    std::atomic<bool> ready{!c.during}, done{false};
     std::thread attacker([&] {
-      if (c.during) c.during(done);
+      if (c.during) c.during(ready, done);
     });
+    while (!ready) std::this_thread::yield();
     const cgi_result r = run("PTS9950");
     done = true;
     attacker.join();
