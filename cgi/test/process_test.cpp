@@ -470,6 +470,14 @@ TEST_F(CgiProcess, UnwritableSpeedMemory) {
 
 // A semaphore that cannot be used (any local user may replace its file or
 // cut it short) leaves the file lock alone in charge; the request is served.
+// The set of one CPU; the last one where there are fewer.
+cpu_set_t &cpu(int n) {
+  static cpu_set_t sets[2];
+  CPU_ZERO(&sets[n]);
+  CPU_SET(std::min(n, static_cast<int>(std::thread::hardware_concurrency()) - 1), &sets[n]);
+  return sets[n];
+}
+
 TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
   const std::string alone = "; using the lock file alone\n";
   const std::string cut =
@@ -508,10 +516,12 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
            FAIL() << "cannot map " << kSemFile;
          }
          auto *value = static_cast<std::atomic<std::uint32_t> *>(page);
-         // Ahead of every other thread, so that no load on the machine
-         // lets the request post between our stores.
+         // Ahead of every other thread on a CPU of its own (the request
+         // runs on another), so that no load lets the request post between
+         // our stores.
          const sched_param first{1};
          pthread_setschedparam(pthread_self(), SCHED_FIFO, &first);
+         pthread_setaffinity_np(pthread_self(), sizeof(cpu_set_t), &cpu(0));
          for (value->store(INT_MAX), ready = true; !done;) value->store(INT_MAX);  // SEM_VALUE_MAX
          munmap(page, sizeof(sem_t));
        },
@@ -526,7 +536,11 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
       if (c.during) c.during(ready, done);
     });
     while (!ready) std::this_thread::yield();
-    const cgi_result r = run("PTS9950");
+    cpu_set_t before;
+    pthread_getaffinity_np(pthread_self(), sizeof(before), &before);
+    if (c.during) pthread_setaffinity_np(pthread_self(), sizeof(cpu_set_t), &cpu(1));
+    const cgi_result r = run("PTS9950");  // on the CPU this thread is on
+    pthread_setaffinity_np(pthread_self(), sizeof(before), &before);
     done = true;
     attacker.join();
     EXPECT_EQ(r.err, c.err);
