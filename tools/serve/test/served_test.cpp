@@ -557,7 +557,7 @@ TEST_F(Served, RunScriptOnATakenPortCleansUp) {
   for (int i = 0; i < 10; ++i) {
     child raced({"bash", RUN_SH, "--once", "--port", std::to_string(gateway_->port())},
                 dir_ + "/raced.out", env);
-    for (int waited = 0; raced.running() && waited < 100; ++waited) usleep(50000);
+    for (int waited = 0; raced.running() && waited < 600; ++waited) usleep(50000);
     EXPECT_FALSE(raced.running()) << "try " << i << ": blocked on a FIFO";
   }
   racing = false;
