@@ -210,7 +210,7 @@ const char *ctrlcmd_to_viscacmd(const char *command, int selector) {
 // FIFO would block the load; a link the web server's user planted in its
 // cgi-bin/ would make root write through it) is unusable for a load and
 // replaced by a store. The first store creates the file with mode 0777
-// whatever the umask, as the lock's objects are (open_shared).
+// whatever the umask, as the semaphore is (open_shared).
 
 namespace {
 
@@ -232,11 +232,10 @@ int open_through_link(const char *path, int flags, unsigned mode) {
     errno = EINVAL;
     return -1;
   }
-  if (target[0] == '/') return open_shared(target.data(), flags, mode);
-  // Relative to the link's folder.
+  // A relative target counts from the link's folder.
   std::array<char, PATH_MAX> full{};
-  const int folder = static_cast<int>(std::strrchr(path, '/') - path);
-  if (std::snprintf(full.data(), full.size(), "%.*s/%s", folder, path, target.data()) >=
+  const int folder = target[0] == '/' ? 0 : static_cast<int>(std::strrchr(path, '/') - path + 1);
+  if (std::snprintf(full.data(), full.size(), "%.*s%s", folder, path, target.data()) >=
       static_cast<int>(full.size())) {
     errno = ENAMETOOLONG;
     return -1;
