@@ -25,9 +25,10 @@
 #                      program / baseline
 #   median_latency     median request latency, program / baseline
 # Then the programs are started directly (startup_bench, no lighttpd):
-# ptz_cgi against trivial.c linked like it (dynamic C library, static
-# libgcc), and against floor_cgi and floor_store_cgi for PTS9950; medians
-# of wall and CPU time.
+# ptz_cgi against trivial.c, and against floor_cgi and floor_store_cgi for
+# PTS9950; medians of wall and CPU time. Every baseline is linked the way
+# the gateway is (static, or the dynamic C library with static libgcc):
+# each gateway is measured against its own floor.
 #
 # How to read it: emulated ARM makes absolute times meaningless (they say
 # how fast QEMU is on this host), and the guest's CPU times hold the time
@@ -60,11 +61,16 @@ requests=${BENCH_REQUESTS:-25}
 startup_runs=${BENCH_STARTUP_RUNS:-200}
 
 # 1. The baselines, the load generator and the start-up bench for ARMv7,
-# with the flags the installed ptz_cgi is built with.
-nice -n 5 cmake --preset armv7 -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-nice -n 5 cmake --build build/armv7 -j2 --target bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi bench_floor_store_cgi startup_trivial \
+# with the flags and the linking of the installed ptz_cgi.
+case ${GATEWAY_LINK:-static} in
+  static) preset=armv7-static ;;
+  dynamic) preset=armv7 ;;
+  *) echo "$0: --gateway static or dynamic" >&2; exit 2 ;;
+esac
+nice -n 5 cmake --preset $preset -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+nice -n 5 cmake --build build/$preset -j2 --target bench_trivial_cgi bench_floor_cgi bench_floor_flock_cgi bench_floor_store_cgi startup_trivial \
   http_load startup_bench >/dev/null
-bin=build/armv7/bench
+bin=build/$preset/bench
 
 # 2. The camera, with the benchmark laid over its root.
 # shellcheck source=board/camera/boot.sh
