@@ -280,9 +280,10 @@ class system_speed_memory final : public speed_memory_io {
   long write(int fd, const char *text, std::size_t length) override {
     return ::write(fd, text, length);
   }
-  // A failed cut leaves bytes that no load reads; the next store cuts them.
   void trim(int fd, std::size_t length) override {
-    if (size_ > static_cast<off_t>(length)) (void)ftruncate(fd, static_cast<off_t>(length));
+    if (size_ > static_cast<off_t>(length) && ftruncate(fd, static_cast<off_t>(length)) != 0) {
+      // The bytes past the end stay: no load reads them, and the next store cuts them.
+    }
   }
   void close(int fd) override { ::close(fd); }
 

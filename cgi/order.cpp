@@ -78,8 +78,8 @@ void say(const char *why, const char *then) {
 void give_to_folder_owner(int fd, const struct stat &st) {
   struct stat folder {};
   if (st.st_size == 0 && st.st_uid == 0 && geteuid() == 0 && stat(kOrderFolder, &folder) == 0 &&
-      folder.st_uid != 0)
-    (void)fchown(fd, folder.st_uid, folder.st_gid);
+      folder.st_uid != 0 && fchown(fd, folder.st_uid, folder.st_gid) != 0)
+    say(std::strerror(errno), "the web server's requests may not open it");
 }
 
 int open_order_file() {
@@ -123,7 +123,9 @@ bool order_admit(const unsigned char *packet) {
   if (s_fd < 0 || axis < 0) return true;
   const long long mine = request_stamp_ns();
   long long newest[kAxes] = {};
-  (void)pread(s_fd, newest, sizeof(newest), 0);  // a shorter file: none
+  // A shorter file: no newer command of that axis.
+  if (pread(s_fd, newest, sizeof(newest), 0) < 0)
+    say(std::strerror(errno), "commands may go out unordered");
   if (newest[axis] > mine && newest[axis] / 1000000 <= monotonic_ms()) {
     std::fputs("ptz_cgi: superseded by a newer command; not sent\n", stderr);
     return false;
