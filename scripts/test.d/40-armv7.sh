@@ -3,7 +3,7 @@
 # tests run under qemu-arm-static. Reports the stripped size of ptz_cgi and
 # the newest C library symbol version it asks for; then the static ptz_cgi
 # (armv7-static preset) must answer under the emulator without any ARM C
-# library to load.
+# library to load. Last, the hardening of every program the board gets.
 set -euo pipefail
 cmake --preset armv7 >/dev/null
 cmake --build --preset armv7 -j2
@@ -29,3 +29,32 @@ answer=$(cd "$tmp" && REQUEST_METHOD=GET QUERY_STRING='cmd=%23APC&res=1' qemu-ar
 echo "ARMv7 static ptz_cgi stripped: $size bytes, ${info%%,*}, ${info#*for }"
 # Only what the gateway calls comes out of libc.a.
 [ "$size" -le 524288 ] || { echo "FAIL: static ptz_cgi over 512 KiB" >&2; exit 1; }
+
+# Hardening. Debian's hardening-check reads ARM programs through readelf,
+# but its stack-clash test disassembles x86 and its control-flow test looks
+# for x86's CET: those two are left to the compile commands (a program whose
+# frames all stay below a page carries no stack probe to find). It judges a
+# dynamic program only: it finds the stack protector by the import of
+# __stack_chk_fail, and counts a fixed address a failure. So the static
+# programs get readelf: relocations read-only, no executable stack, the
+# fortified calls of the C library, and address randomisation where the
+# toolchain links static PIEs (configure said so).
+hardening-check --nocfprotection "$tmp/dynamic"
+for flag in -fstack-protector-strong -fstack-clash-protection -D_FORTIFY_SOURCE=2; do
+  grep -q -- "$flag .*cgi/ptz_cgi.cpp" build/armv7/compile_commands.json ||
+    { echo "FAIL: ptz_cgi.cpp is compiled without $flag" >&2; exit 1; }
+done
+static_pie=$(sed -n 's/^PTZ_HAS_STATIC_PIE:INTERNAL=\(.*\)/\1/p' build/armv7-static/CMakeCache.txt)
+cmake --build --preset armv7 -j2 --target rjgt102-reg sar-adc
+for program in build/armv7-static/cgi/ptz_cgi build/armv7/tools/*/rjgt102-reg build/armv7/tools/*/sar-adc; do
+  headers=$(arm-linux-gnueabihf-readelf -lW "$program")
+  type=$(sed -n 's/^Elf file type is \([A-Z]*\).*/\1/p' <<<"$headers")
+  [ "$type" = "$([ "$static_pie" = 1 ] && echo DYN || echo EXEC)" ] ||
+    { echo "FAIL: $program: ELF type $type (static PIE: ${static_pie:-0})" >&2; exit 1; }
+  grep -q '^ *GNU_RELRO ' <<<"$headers" || { echo "FAIL: $program: no RELRO" >&2; exit 1; }
+  grep -q '^ *GNU_STACK .* RW  ' <<<"$headers" ||
+    { echo "FAIL: $program: executable or unmarked stack" >&2; exit 1; }
+  arm-linux-gnueabihf-nm "$program" | grep -q ' T __[a-z]*_chk$' ||
+    { echo "FAIL: $program: no fortified C library call" >&2; exit 1; }
+  echo "ARMv7 $program: $type, RELRO, stack not executable, fortified"
+done
