@@ -194,9 +194,16 @@ class I2cChecks {
     auto us = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
     c_.expect(us >= 88L * 386, "i2c: 88-register read lasts at least its bus waits (34 ms)",
               std::to_string(us) + " us");
-    // 10 us a bit when sending, 8 us when reading: never above 125 kHz.
+    // The master waits 10 us a bit when sending, 8 us when reading (four
+    // waits of 2 us): never above 125 kHz. udelay() may return early
+    // (<linux/delay.h>): ARM's timer delay rounds each wait down to whole
+    // counter ticks, 124 of QEMU's 62.5 MHz counter for 2 us, and the first
+    // tick may be partly gone: five ticks, 80 ns, 1% of a read bit. The
+    // host's load only stretches a bit; a master that waits less fails.
+    constexpr long long kReadBitNs = 8000;
     auto min_bit = slave_.min_bit_ns().value_or(0);
-    c_.expect(min_bit >= 8000, "i2c: SCL period within a byte at least 8 us",
+    c_.expect(min_bit >= kReadBitNs * 99 / 100,
+              "i2c: SCL period within a byte at least 8 us, less 1% for udelay",
               std::to_string(min_bit) + " ns");
   }
 
