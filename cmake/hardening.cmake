@@ -17,10 +17,11 @@ include(CheckLinkerFlag)
 include(CheckPIESupported)
 
 option(PTZ_HARDENING "Build with the distribution's hardening flags" ${CMAKE_CROSSCOMPILING})
-set(PTZ_HAS_STATIC_PIE OFF)
 function(ptz_link_static target)
   if(PTZ_HAS_STATIC_PIE)
-    target_link_options(${target} PRIVATE -static-pie)
+    # Last on the command line: the -pie that goes with position-independent
+    # code would turn an earlier -static-pie back into a dynamic PIE.
+    target_link_libraries(${target} PRIVATE -static-pie)
   else()
     # -static with -pie links neither way.
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE OFF)
@@ -70,7 +71,9 @@ else()
   list(APPEND hardening_missing -pie)
 endif()
 
+set(CMAKE_REQUIRED_FLAGS -fPIE)
 check_linker_flag(C -static-pie PTZ_HAS_STATIC_PIE)
+unset(CMAKE_REQUIRED_FLAGS)
 if(NOT PTZ_HAS_STATIC_PIE)
   message(STATUS "Hardening: the C library has no static-PIE start files (rcrt1.o): "
     "static programs link at a fixed address")
@@ -78,6 +81,7 @@ endif()
 
 if(hardening_missing)
   list(JOIN hardening_missing " " hardening_missing)
+  string(REPLACE "LINKER:" "-Wl," hardening_missing "${hardening_missing}")
   message(WARNING "Hardening: the toolchain does not take ${hardening_missing}; "
     "the programs are built without it")
 endif()

@@ -45,8 +45,9 @@ for flag in -fstack-protector-strong -fstack-clash-protection -D_FORTIFY_SOURCE=
     { echo "FAIL: ptz_cgi.cpp is compiled without $flag" >&2; exit 1; }
 done
 static_pie=$(sed -n 's/^PTZ_HAS_STATIC_PIE:INTERNAL=\(.*\)/\1/p' build/armv7-static/CMakeCache.txt)
-cmake --build --preset armv7 -j2 --target rjgt102-reg sar-adc
-for program in build/armv7-static/cgi/ptz_cgi build/armv7/tools/*/rjgt102-reg build/armv7/tools/*/sar-adc; do
+cmake --build --preset armv7-static -j2 --target rjgt102-reg sar-adc
+for program in build/armv7-static/cgi/ptz_cgi build/armv7-static/tools/*/rjgt102-reg \
+  build/armv7-static/tools/*/sar-adc; do
   headers=$(arm-linux-gnueabihf-readelf -lW "$program")
   type=$(sed -n 's/^Elf file type is \([A-Z]*\).*/\1/p' <<<"$headers")
   [ "$type" = "$([ "$static_pie" = 1 ] && echo DYN || echo EXEC)" ] ||
