@@ -36,13 +36,15 @@ echo "ARMv7 static ptz_cgi stripped: $size bytes, ${info%%,*}, ${info#*for }"
 # frames all stay below a page carries no stack probe to find). It judges a
 # dynamic program only: it finds the stack protector by the import of
 # __stack_chk_fail, and counts a fixed address a failure. So the static
-# programs get readelf: relocations read-only, no executable stack, the
-# fortified calls of the C library, and address randomisation where the
-# toolchain links static PIEs (configure said so).
+# programs get readelf: relocations read-only, no executable stack, and
+# address randomisation where the toolchain links static PIEs (configure
+# said so); nm finds the fortified calls of the static gateway.
 hardening-check --nocfprotection "$tmp/dynamic"
 for flag in -fstack-protector-strong -fstack-clash-protection -D_FORTIFY_SOURCE=2; do
-  grep -q -- "$flag .*cgi/ptz_cgi.cpp" build/armv7/compile_commands.json ||
-    { echo "FAIL: ptz_cgi.cpp is compiled without $flag" >&2; exit 1; }
+  for build in build/armv7 build/armv7-static; do
+    without=$(grep '"command"' "$build/compile_commands.json" | grep -c -v -- " $flag " || true)
+    [ "$without" = 0 ] || { echo "FAIL: $build: $without sources compiled without $flag" >&2; exit 1; }
+  done
 done
 static_pie=$(sed -n 's/^PTZ_HAS_STATIC_PIE:INTERNAL=\(.*\)/\1/p' build/armv7-static/CMakeCache.txt)
 cmake --build --preset armv7-static -j2 --target rjgt102-reg sar-adc
@@ -55,7 +57,9 @@ for program in build/armv7-static/cgi/ptz_cgi build/armv7-static/tools/*/rjgt102
   grep -q '^ *GNU_RELRO ' <<<"$headers" || { echo "FAIL: $program: no RELRO" >&2; exit 1; }
   grep -q '^ *GNU_STACK .* RW  ' <<<"$headers" ||
     { echo "FAIL: $program: executable or unmarked stack" >&2; exit 1; }
-  arm-linux-gnueabihf-nm "$program" | grep -q ' T __[a-z]*_chk$' ||
-    { echo "FAIL: $program: no fortified C library call" >&2; exit 1; }
-  echo "ARMv7 $program: $type, RELRO, stack not executable, fortified"
+  echo "ARMv7 $program: $type, RELRO, stack not executable"
 done
+# The tools call nothing the C library fortifies; the gateway does.
+# Not grep -q: nm killed by a closed pipe would fail the pipeline.
+arm-linux-gnueabihf-nm build/armv7-static/cgi/ptz_cgi | grep ' T __[a-z]*_chk$' >/dev/null ||
+  { echo "FAIL: static ptz_cgi: no fortified C library call" >&2; exit 1; }

@@ -175,7 +175,7 @@ TEST(PortFile, TwoRawBytesLowFirst) {
   const std::string path = std::string(dir) + "/viscaport.txt";
   // Another user's symlink at the temporary name is not written through.
   const std::string victim = std::string(dir) + "/victim";
-  symlink(victim.c_str(), (path + ".tmp" + std::to_string(getpid())).c_str());
+  ASSERT_EQ(symlink(victim.c_str(), (path + ".tmp" + std::to_string(getpid())).c_str()), 0);
   ASSERT_TRUE(write_port_file(path, 10000));
   EXPECT_EQ(access(victim.c_str(), F_OK), -1);
   unsigned char raw[4] = {};
