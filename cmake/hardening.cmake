@@ -67,7 +67,7 @@ ptz_hardening_link(LINKER:-z,noexecstack)
 # The -U first: some compilers define it already, at another level.
 add_compile_options(-U_FORTIFY_SOURCE $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
 
-check_pie_supported(OUTPUT_VARIABLE pie_output LANGUAGES C CXX)
+check_pie_supported(LANGUAGES C CXX)
 if(CMAKE_C_LINK_PIE_SUPPORTED AND CMAKE_CXX_LINK_PIE_SUPPORTED)
   set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 else()

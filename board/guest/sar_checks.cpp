@@ -3,6 +3,7 @@
 
 #include "sar_checks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -273,37 +274,31 @@ class SarChecks {
     auto stale = model_.registers().value_or(SarRegisters{}).data[1];
     model_.set_result(1, 0x0ABC);
     model_.set_stuck(true);
+    model_.restart_tick_gap();
     KernelLog log;
-    IoctlResult r{-1, 0};
-    int value = -1;
-    long long ms = 0;
+    sar_ioctl_data d{1, -1};
+    auto t0 = std::chrono::steady_clock::now();
+    auto r = read_channel(dev, d);
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     // A driver that keeps interrupts off through the wait leaves a gap as
     // long as the wait in every read. The host taking the guest's CPU away
     // also leaves one, tens of ms long, but not again at the next read: the
     // shortest of the reads' longest gaps tells the two apart.
-    long long gap = -1;
-    for (int read = 0; read < kStuckReads && (read == 0 || gap >= kMaxTickGapUs); ++read) {
+    auto gap = model_.max_tick_gap_us().value_or(-1);
+    for (int read = 1; read < kStuckReads && gap >= kMaxTickGapUs; ++read) {
       model_.restart_tick_gap();
-      sar_ioctl_data d{1, -1};
-      auto t0 = std::chrono::steady_clock::now();
-      auto rr = read_channel(dev, d);
-      auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t0)
-                      .count();
-      if (read == 0) {
-        r = rr;
-        value = d.value;
-        ms = took;
-      }
-      auto longest = model_.max_tick_gap_us().value_or(-1);
-      if (longest >= 0 && (gap < 0 || longest < gap)) gap = longest;
+      sar_ioctl_data again{1, -1};
+      read_channel(dev, again);
+      gap = std::min(gap, model_.max_tick_gap_us().value_or(gap));
     }
     model_.set_result(1, kResults[1]);
     model_.set_stuck(false);
     c_.expect(
-        r.ok() && static_cast<std::uint32_t>(value) == stale && ms >= 100 && log.take().empty(),
+        r.ok() && static_cast<std::uint32_t>(d.value) == stale && ms >= 100 && log.take().empty(),
         "sar: stuck converter times out after 100 ms with the old reading, silently",
-        "value " + std::to_string(value) + ", " + std::to_string(ms) + " ms");
+        "value " + std::to_string(d.value) + ", " + std::to_string(ms) + " ms");
     c_.expect(gap >= 0 && gap < kMaxTickGapUs,
               "sar: timer interrupts keep running during a stuck conversion",
               "longest gap between ticks " + std::to_string(gap) + " us");
