@@ -3,7 +3,8 @@
 # build lays out the board's root file system:
 #
 #   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
-#                      [--strip-modules] [--gateway static|dynamic] ROOTFS
+#                      [--strip-modules] [--gateway static|dynamic]
+#                      [--user NAME] [--password-file FILE] [--controllers ADDRS] ROOTFS
 #
 #   ROOTFS               the staging root (DESTDIR); ROOTFS=... or DESTDIR=...
 #                        in the environment do as well
@@ -26,6 +27,14 @@
 #                        (rcrt1.o; Debian 12's has none), else it runs at a
 #                        fixed address. The dynamic one is a randomised PIE
 #                        with full RELRO. The step says which it installs.
+#   --user NAME          the login of the page and the gateway (default admin)
+#   --password-file FILE its password, the file's first line (- reads standard
+#                        input). Without it no password is installed: the
+#                        board's first boot must set one (ptz-passwd
+#                        --generate NAME prints it); until then every request
+#                        gets 401.
+#   --controllers ADDRS  controller addresses that need no login (IPv4 or
+#                        IPv6, separated by spaces or commas); none by default
 #
 # Steps, each the command a firmware build would run itself:
 #   1. the modules, built in a private copy of the sources, into
@@ -35,7 +44,11 @@
 #      the device tools (component "tools", stripped: /usr/sbin);
 #   3. the configuration (scripts/install-config.sh): modules-load.d,
 #      modprobe.d, the udev rule, the device line of etc/mdev.conf and the
-#      group ptzcam (sysusers.d, and etc/group where the root has one).
+#      group ptzcam (sysusers.d, and etc/group where the root has one);
+#   4. the logins: lighttpd's Digest login in front of the page and the
+#      gateway (etc/lighttpd/conf-available/40-ptz-login.conf, enabled), the
+#      password tool /usr/sbin/ptz-passwd, and the user's password in
+#      etc/lighttpd/ptz-users.htdigest when one is given.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -46,6 +59,9 @@ standins=
 strip=
 gateway=${GATEWAY_LINK:-static}
 rootfs=${ROOTFS:-${DESTDIR:-}}
+user='admin'
+password_file=
+controllers=
 while [ $# -gt 0 ]; do
   case $1 in
     --kernel) kernel=${2:-}; shift 2 ;;
@@ -53,6 +69,9 @@ while [ $# -gt 0 ]; do
     --against-standins) standins=1; shift ;;
     --strip-modules) strip=1; shift ;;
     --gateway) gateway=${2:-}; shift 2 ;;
+    --user) user=${2:-}; shift 2 ;;
+    --password-file) password_file=${2:?}; shift 2 ;;
+    --controllers) controllers=${2:-}; shift 2 ;;
     -*) usage ;;
     *) rootfs=$1; shift ;;
   esac
@@ -86,6 +105,21 @@ say_gateway() {
       "its time. --gateway dynamic installs the randomised PIE (glibc 2.34 or later)"
   fi
 }
+
+# The allow-list as the regular expression lighttpd matches the client's
+# address against; "^$" matches none.
+controllers_regex() {
+  local a list alt=''
+  read -ra list <<<"${controllers//,/ }"
+  for a in "${list[@]}"; do
+    [[ $a =~ ^[0-9A-Fa-f.:]+$ && $a == *[.:]* ]] ||
+      { echo "install: '$a' is not a controller's IPv4 or IPv6 address" >&2; return 1; }
+    alt=${alt:+$alt|}${a//./\\.}
+  done
+  echo "^${alt:+($alt)}\$"
+}
+regex=$(controllers_regex) || exit 2
+[[ $user =~ ^[A-Za-z0-9._-]+$ ]] || { echo "install: a user name is letters, digits, '.', '_' and '-'" >&2; exit 2; }
 
 cross=${CROSS_COMPILE:-arm-linux-gnueabihf-}
 if [ -z "$kdir" ]; then
@@ -151,4 +185,26 @@ done
 
 # 3. Configuration.
 bash "$top/scripts/install-config.sh" "$rootfs"
+
+# 4. Logins. No password is built in: the one given, or the board's first
+# boot makes one.
+etc=$rootfs/etc/lighttpd
+install -D -m 0755 "$top/dist/ptz-passwd" "$rootfs/usr/sbin/ptz-passwd"
+mkdir -p "$etc/conf-available" "$etc/conf-enabled"
+{
+  echo "# Written by scripts/install.sh: the users file and the controllers without a login."
+  echo "var.ptz_users = \"/etc/lighttpd/ptz-users.htdigest\""
+  echo "var.ptz_controllers = \"$regex\""
+  cat "$top/dist/lighttpd/40-ptz-login.conf"
+} >"$etc/conf-available/40-ptz-login.conf"
+ln -sfn ../conf-available/40-ptz-login.conf "$etc/conf-enabled/40-ptz-login.conf"
+log "controllers without a login: ${controllers:-none}"
+if [ -n "$password_file" ]; then
+  head -n 1 -- "$password_file" | sh "$top/dist/ptz-passwd" -f "$etc/ptz-users.htdigest" "$user"
+  log "login: $user, with the password of $password_file (change it on the board: ptz-passwd $user)"
+else
+  rm -f "$etc/ptz-users.htdigest"
+  log "login: no password installed: the board's first boot must set one for $user" \
+    "(ptz-passwd --generate $user prints it); until then every request gets 401"
+fi
 log "installed for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"
