@@ -46,6 +46,8 @@ serve_prepare "$work" "$bin/cgi/ptz_cgi" "$bin/bench/bench_trivial_cgi" \
   "$bin/bench/bench_floor_cgi" "$bin/bench/bench_floor_flock_cgi"
 serve_start_sim "$work" /tmp/viscaport.txt --quiet
 port=$(( 20000 + RANDOM % 20000 ))
+# The programs against each other, without the camera's login.
+export PTZ_SERVE_LOGIN=/dev/null
 serve_start_lighttpd "$work" "$port"
 base=http://127.0.0.1:$port/cgi-bin
 

@@ -5,7 +5,7 @@
 # back as it was.
 #
 #   usage: scripts/run.sh [--board [--kernel 6.1|4.9]] [--port N] [--once] [--timeout SECONDS]
-#                         [-- visca_sim options]
+#                         [--no-login] [-- visca_sim options]
 #     --board        serve from the virtual ARMv7 camera instead: the board's
 #                    root as the install rules make it, booted under QEMU,
 #                    its port 80 forwarded from 127.0.0.1:N; Ctrl-C powers
@@ -14,6 +14,10 @@
 #     --port N       HTTP port on 127.0.0.1 (default 8080)
 #     --once         send the example requests, show the answers, and stop
 #     --timeout S    stop by itself after S seconds
+#     --no-login     serve on the host without the login, for a bench (by
+#                    default the page and the gateway take the user admin
+#                    with a password made for this run, printed with the
+#                    examples; the camera makes its own at boot)
 #   Options after -- go to the simulator, e.g. -- --mode silent or --delay 500.
 #   PTZ_CGI_BIN and VISCA_SIM_BIN, when both set, name built programs to
 #   serve on the host instead of building them.
@@ -26,6 +30,7 @@ once=
 board=
 kernel=6.1
 timeout=
+login=1
 sim_args=()
 usage() { sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 while [ $# -gt 0 ]; do
@@ -36,6 +41,7 @@ while [ $# -gt 0 ]; do
     --board) board=1; shift ;;
     --kernel) [[ ${2:-} =~ ^(6\.1|4\.9)$ ]] || usage; kernel=$2; shift 2 ;;
     --timeout) timeout=$2; shift 2 ;;
+    --no-login) login=; shift ;;
     --) shift; sim_args=("$@"); break ;;
     *) usage ;;
   esac
@@ -52,16 +58,25 @@ examples=(
   'cmd=%23GZ&res=1'        # zoom position query
 )
 
-# Prints the URL and the example requests.
+# The login, USER:PASSWORD, for curl; empty without one.
+credentials=
+curl_login() { [ -z "$credentials" ] || printf -- "--digest -u '%s' " "$credentials"; }
+
+# Prints the URL, the login and the example requests.
 announce() {
   echo
   echo "The PTZ gateway is served at $url"
   echo "$1"
   echo "Control page (pan, tilt, zoom from a browser): http://127.0.0.1:$port/"
+  if [ -n "$credentials" ]; then
+    echo "Login (Digest): user ${credentials%%:*}, password ${credentials#*:}"
+  else
+    echo "No login: anyone who reaches 127.0.0.1:$port moves the head"
+  fi
   echo "Try:"
   local q
   for q in "${examples[@]}"; do
-    echo "  curl '$url?$q'"
+    echo "  curl $(curl_login)'$url?$q'"
   done
   echo
 }
@@ -71,12 +86,13 @@ send_examples() {
   local q
   for q in "${examples[@]}"; do
     echo "--- GET ?$q"
-    curl -sS --max-time 10 "$url?$q" | sed -n l
+    curl -sS --max-time 10 ${credentials:+--digest -u "$credentials"} "$url?$q" | sed -n l
     sleep 0.2
   done
 }
 
 if [ -n "$board" ]; then
+  [ -n "$login" ] || { echo "run: the camera always serves with its login" >&2; exit 2; }
   bash scripts/setup.sh
   bash board/camera/build.sh --kernel "$kernel"
   # shellcheck source=board/camera/boot.sh
@@ -102,16 +118,20 @@ if [ -n "$board" ]; then
   started=$SECONDS
   camera_wait_ready 240
   ready=$(grep -a '^camera: ready: ' "$log" | tr -d '\r' | sed 's/^camera: ready: //')
+  # The password the camera made at its first boot, shown on its console.
+  credentials=$(grep -a '^camera: login: ' "$log" | tr -d '\r' | sed 's/^camera: login: //')
+  [ -n "$credentials" ] || { echo "run: the camera shows no login" >&2; exit 1; }
+  ctl() { curl -sS --max-time 20 --digest -u "$credentials" "http://127.0.0.1:$port/board/ctl?$1"; }
   if [ ${#sim_args[@]} -gt 0 ]; then
     ctl_args=$(IFS=+; echo "${sim_args[*]}")
-    curl -sS --max-time 20 "http://127.0.0.1:$port/board/ctl?sim+$ctl_args"
+    ctl "sim+$ctl_args"
   fi
   announce "from the ARMv7 guest ($ready; first answer $((SECONDS - started)) s after boot)"
   if [ -n "$once" ]; then
     send_examples
-    echo "--- speed memory: $(curl -sS "http://127.0.0.1:$port/board/ctl?memory")"
+    echo "--- speed memory: $(ctl memory)"
     echo "--- the simulator's packet log in the guest:"
-    curl -sS "http://127.0.0.1:$port/board/ctl?log"
+    ctl log
     exit 0
   fi
   echo "The simulator's packet log in the guest follows. Ctrl-C powers the camera off."
@@ -153,6 +173,11 @@ trap 'echo; echo "stopping"; exit 0' INT TERM
 
 serve_prepare "$work" "$cgi"
 install -m 0644 web/index.html "$work/htdocs/"
+if [ -n "$login" ]; then
+  credentials=admin:$(sh dist/ptz-passwd -f "$work/users.htdigest" --generate admin)
+else
+  export PTZ_SERVE_LOGIN=/dev/null
+fi
 serve_start_sim "$work" /tmp/viscaport.txt "${sim_args[@]}"
 serve_start_lighttpd "$work" "$port"
 

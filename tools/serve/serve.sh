@@ -6,10 +6,17 @@
 #   serve_start_lighttpd DIR PORT
 #   serve_stop                     stop what was started, put the port file back
 #
+# lighttpd asks for the camera's login (dist/lighttpd/40-ptz-login.conf; the
+# users in DIR/users.htdigest, dist/ptz-passwd writes them) unless
+# PTZ_SERVE_LOGIN names another file (/dev/null: none);
+# PTZ_SERVE_CONTROLLERS is the regular expression of the addresses that need
+# no login (default none).
+#
 # The port file is global (/tmp/viscaport.txt for the gateway): its previous
 # content is kept in DIR and restored by serve_stop.
 
-serve_conf=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lighttpd.conf
+serve_conf_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+serve_conf=$serve_conf_dir/lighttpd.conf
 serve_sim_pid=
 serve_lighttpd_pid=
 serve_port_file=
@@ -58,6 +65,8 @@ serve_start_lighttpd() {
     return 1
   fi
   export PTZ_SERVE_DIR=$dir PTZ_SERVE_PORT=$port
+  export PTZ_SERVE_LOGIN=${PTZ_SERVE_LOGIN:-$serve_conf_dir/../../dist/lighttpd/40-ptz-login.conf}
+  export PTZ_SERVE_CONTROLLERS=${PTZ_SERVE_CONTROLLERS:-^\$}
   lighttpd -tt -f "$serve_conf" || return 1
   lighttpd -D -f "$serve_conf" &
   serve_lighttpd_pid=$!
