@@ -1,13 +1,22 @@
 // The control page in Debian's chromium against a served gateway: what the
 // operator sees on the page, and what the head gets (the simulator's log).
-//   node page_test.mjs PAGE_URL PACKET_LOG(file or URL) SCREENSHOT.png
+//   PTZ_LOGIN=USER:PASSWORD node page_test.mjs PAGE_URL PACKET_LOG(file or URL) SCREENSHOT.png
+// The camera is reached by a name, as on a network (no localhost rules);
+// last, a page of another site tries to move the head.
+import { execFile } from 'node:child_process';
 import { readFile } from 'node:fs/promises';
+import { createServer } from 'node:http';
+import { promisify } from 'node:util';
 import { resolve } from 'node:path';
 import { chromium } from 'playwright-core';
 
 const [pageUrl, logSource, screenshot] = process.argv.slice(2);
-const packetLog = async () =>
-  /^https?:/.test(logSource) ? (await fetch(logSource)).text() : readFile(logSource, 'utf8');
+const [username, password] = (process.env.PTZ_LOGIN ?? '').split(':');
+const packetLog = async () => /^https?:/.test(logSource)
+  ? (await promisify(execFile)('curl', ['-sS', '--digest', '-u', `${username}:${password}`, logSource])).stdout
+  : readFile(logSource, 'utf8');
+const camera = new URL(pageUrl);
+camera.hostname = 'camera.test';
 let seen = 0; // log characters already matched: each check looks at newer packets only
 async function headGets(bytes) { // the packet's log line, once the head has it
   for (let i = 0; i < 100; i++, await new Promise((r) => setTimeout(r, 100))) {
@@ -20,11 +29,15 @@ const expectText = (locator, text) => locator.filter({ hasText: text }).first().
 
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--disable-gpu',
   '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
-  '--disable-sync'] });
+  '--disable-sync', '--host-resolver-rules=MAP camera.test 127.0.0.1, MAP elsewhere.test 127.0.0.1'] });
 try {
   const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true });
   const page = await context.newPage();
-  await page.goto(pageUrl);
+  // The operator logs in once, as in the browser's dialog; from then on
+  // the browser's own login cache serves the page.
+  await context.setHTTPCredentials({ username, password, origin: camera.origin });
+  await page.goto(camera.href);
+  await context.setHTTPCredentials(null);
   const log = page.getByRole('list', { name: 'Commands sent' }).getByRole('listitem');
   const button = (name) => page.getByRole('button', { name, exact: true });
   const hold = (name) => button(name).hover().then(() => page.mouse.down());
@@ -74,7 +87,21 @@ try {
   await expectText(page.getByLabel('Zoom answer'), 'GZ555');
   if (await log.filter({ hasText: 'failed' }).count()) throw new Error('a request failed');
   await page.screenshot({ path: screenshot, fullPage: true });
-  console.log(`page: press, release, blur, hidden, zoom, home, queries; screenshot ${resolve(screenshot)}`);
+  // Another site's page, while the operator is logged in: an <img> and a
+  // no-cors fetch of moves get answers (401) but move nothing.
+  const before = await packetLog();
+  const elsewhere = createServer((_, res) => res.setHeader('Content-Type', 'text/html').end(`<img src="${camera.origin}/cgi-bin/ptz_cgi?cmd=%23PTS9999&res=1"
+    onerror="document.title = 'refused'"><script>fetch('${camera.origin}/cgi-bin/ptz_cgi?cmd=%23Z99&res=1',
+    { mode: 'no-cors' }).then(() => { document.body.dataset.answer = 'yes'; })</script>`));
+  await new Promise((r) => elsewhere.listen(0, '127.0.0.1', r));
+  const site = await context.newPage();
+  await site.goto(`http://elsewhere.test:${elsewhere.address().port}/`);
+  await site.waitForFunction(() => document.title === 'refused' && document.body.dataset.answer);
+  await site.waitForTimeout(1000);
+  elsewhere.close();
+  const after = (await packetLog()).slice(before.length);
+  if (/  81 01 /.test(after)) throw new Error(`another site's page moved the head: ${after}`);
+  console.log(`page: press, release, blur, hidden, zoom, home, queries; another site moved nothing; screenshot ${resolve(screenshot)}`);
 } finally {
   await browser.close();
 }

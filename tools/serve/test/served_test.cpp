@@ -6,7 +6,8 @@
 // process-level tests: CTest runs them one at a time, and each puts back
 // what it found. With PTZ_BOARD_PORT set, the same tests drive the virtual
 // ARMv7 camera (board/camera) through that forwarded port, and reach its
-// simulator and speed memory through the camera's test hook /board/ctl.
+// simulator and speed memory through the camera's test hook /board/ctl;
+// PTZ_BOARD_LOGIN is the camera's USER:PASSWORD.
 #include "child.h"
 
 #include <algorithm>
@@ -32,8 +33,8 @@
 #include <vector>
 
 #if !defined(PTZ_CGI_PATH) || !defined(VISCA_SIM_PATH) || !defined(LIGHTTPD_CONF) || \
-    !defined(RUN_SH)
-#error "PTZ_CGI_PATH, VISCA_SIM_PATH, LIGHTTPD_CONF and RUN_SH must be defined"
+    !defined(RUN_SH) || !defined(DIST_DIR)
+#error "PTZ_CGI_PATH, VISCA_SIM_PATH, LIGHTTPD_CONF, RUN_SH and DIST_DIR must be defined"
 #endif
 
 namespace fs = std::filesystem;
@@ -61,12 +62,12 @@ struct http_reply {
 // One curl run; several may be in flight at once.
 class http_get {
  public:
-  http_get(const std::string &url, const std::string &dir, int serial, int max_seconds = 20)
+  // `options` go to curl: the login, headers.
+  http_get(const std::string &url, const std::string &dir, int serial, int max_seconds = 20,
+           const std::vector<std::string> &options = {})
       : base_(dir + "/curl" + std::to_string(serial)),
         start_(monotonic_seconds()),
-        curl_({"curl", "-sS", "--max-time", std::to_string(max_seconds), "-D", base_ + ".head",
-               "-o", base_ + ".body", "-w", "%{http_code}", url},
-              base_ + ".out") {}
+        curl_(curl_argv(url, max_seconds, options), base_ + ".out") {}
   http_reply finish() {
     http_reply r;
     EXPECT_EQ(curl_.wait(), 0) << read_file(base_ + ".out");
@@ -79,10 +80,21 @@ class http_get {
   }
 
  private:
+  std::vector<std::string> curl_argv(const std::string &url, int max_seconds,
+                                     const std::vector<std::string> &options) const {
+    std::vector<std::string> argv = {"curl", "-sS", "--max-time", std::to_string(max_seconds),
+                                     "-D", base_ + ".head", "-o", base_ + ".body", "-w",
+                                     "%{http_code}", url};
+    argv.insert(argv.begin() + 1, options.begin(), options.end());
+    return argv;
+  }
+
   std::string base_;
   double start_;
   child curl_;
 };
+
+std::vector<std::string> digest(const std::string &login) { return {"--digest", "-u", login}; }
 
 // A TCP port that was free a moment ago.
 std::uint16_t free_tcp_port() {
@@ -160,6 +172,8 @@ class gateway {
   virtual std::vector<std::uint8_t> inquire(const std::vector<std::uint8_t> &packet) const = 0;
   virtual std::string speed_memory() const = 0;
   virtual bool on_board() const { return false; }
+  // The login, USER:PASSWORD.
+  virtual std::string login() const = 0;
 };
 
 // lighttpd and the simulator on this host, in a folder of the test's own.
@@ -170,6 +184,13 @@ class host_gateway : public gateway {
     fs::create_directories(dir_ + "/htdocs");
     fs::create_directories(dir_ + "/gateway/cgi-bin");
     fs::copy_file(PTZ_CGI_PATH, dir_ + "/gateway/ptz_cgi");
+    // The camera's password tool makes the login.
+    child passwd({"sh", DIST_DIR "/ptz-passwd", "-f", dir_ + "/users.htdigest", "--generate",
+                  "operator"},
+                 dir_ + "/password");
+    EXPECT_EQ(passwd.wait(), 0);
+    const std::string password = read_file(dir_ + "/password");
+    login_ = "operator:" + password.substr(0, password.find('\n'));
   }
   ~host_gateway() override {
     lighttpd_.reset();
@@ -178,6 +199,7 @@ class host_gateway : public gateway {
   }
 
   std::uint16_t port() const override { return port_; }
+  std::string login() const override { return login_; }
   std::uint16_t sim_port() const { return sim_port_; }
   const child &sim() const { return *sim_; }
 
@@ -201,7 +223,10 @@ class host_gateway : public gateway {
     lighttpd_ = std::make_unique<child>(
         std::vector<std::string>{"lighttpd", "-D", "-f", LIGHTTPD_CONF}, dir_ + "/lighttpd.out",
         std::vector<std::string>{"PTZ_SERVE_DIR=" + dir_,
-                                 "PTZ_SERVE_PORT=" + std::to_string(port_)});
+                                 "PTZ_SERVE_PORT=" + std::to_string(port_),
+                                 "PTZ_SERVE_LOGIN=" DIST_DIR "/lighttpd/40-ptz-login.conf",
+                                 // The allow-listed controller, reached with curl --interface.
+                                 "PTZ_SERVE_CONTROLLERS=^127\\.0\\.0\\.2$"});
     ASSERT_TRUE(lighttpd_->started());
     for (int i = 0; i < 500 && !accepts_connections(port_); ++i) {
       ASSERT_TRUE(lighttpd_->running())
@@ -237,6 +262,7 @@ class host_gateway : public gateway {
   std::string sim_log_path() const { return dir_ + "/visca_sim.log"; }
 
   std::string dir_;
+  std::string login_;
   saved_file port_file_{kPortFile};
   std::unique_ptr<child> sim_;
   std::unique_ptr<child> lighttpd_;
@@ -248,9 +274,11 @@ class host_gateway : public gateway {
 // The virtual camera, through its forwarded port and its test hook.
 class board_gateway : public gateway {
  public:
-  board_gateway(std::uint16_t port, const std::string &dir) : port_(port), dir_(dir) {}
+  board_gateway(std::uint16_t port, std::string login, const std::string &dir)
+      : port_(port), login_(std::move(login)), dir_(dir) {}
 
   std::uint16_t port() const override { return port_; }
+  std::string login() const override { return login_; }
   bool on_board() const override { return true; }
 
   void restart_sim(const std::vector<std::string> &options) override {
@@ -279,11 +307,12 @@ class board_gateway : public gateway {
  private:
   http_reply ctl(const std::string &words) const {
     return http_get("http://127.0.0.1:" + std::to_string(port_) + "/board/ctl?" + words, dir_,
-                    serial_++)
+                    serial_++, 20, digest(login_))
         .finish();
   }
 
   std::uint16_t port_;
+  std::string login_;
   std::string dir_;
   mutable int serial_ = 100000;
 };
@@ -296,9 +325,10 @@ class Served : public ::testing::Test {
     dir_ = tmpl;
     const char *board_port = std::getenv("PTZ_BOARD_PORT");
     if (board_port && *board_port) {
+      const char *login = std::getenv("PTZ_BOARD_LOGIN");
       gateway_ = std::make_unique<board_gateway>(
           static_cast<std::uint16_t>(std::atoi(board_port)),  // NOLINT(cert-err34-c)
-          dir_);
+          login ? login : "", dir_);
       start_sim({});
       return;
     }
@@ -322,7 +352,7 @@ class Served : public ::testing::Test {
            command + "&res=1";
   }
   http_reply get(const std::string &command) {
-    return http_get(url(command), dir_, serial_++).finish();
+    return http_get(url(command), dir_, serial_++, 20, digest(gateway_->login())).finish();
   }
 
   // The packets the simulator logged, as hex text, in order.
@@ -410,6 +440,42 @@ TEST_F(Served, EachCommandKind) {
   }
 }
 
+// Only the camera's users move the head, and a browser's request for
+// another site moves nothing even with the login.
+TEST_F(Served, OnlyALoginMovesTheHead) {
+  const auto login = digest(gateway_->login());
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), login.begin(), login.end());
+    return more;
+  };
+  struct {
+    const char *what;
+    std::vector<std::string> options;
+    int code;
+  } const cases[] = {
+      {"no login", {}, 401},
+      {"a wrong password", digest(gateway_->login() + "x"), 401},
+      {"the password in clear (Basic)", {"--basic", "-u", gateway_->login()}, 401},
+      {"for another site", with({"-H", "Sec-Fetch-Site: cross-site"}), 403},
+      {"for a sibling site", with({"-H", "Sec-Fetch-Site: same-site"}), 403},
+      {"from the camera's page", with({"-H", "Sec-Fetch-Site: same-origin"}), 200},
+      {"an allow-listed controller", {"--interface", "127.0.0.2"}, 200},
+      {"another address", {"--interface", "127.0.0.3"}, 401},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    // The camera sees every host's request coming from QEMU's address.
+    if (gateway_->on_board() && c.options.size() == 2 && c.options[0] == "--interface") continue;
+    const std::size_t seen = packets().size();
+    const http_reply r = http_get(url("PTS9950"), dir_, serial_++, 20, c.options).finish();
+    EXPECT_EQ(r.code, c.code) << r.headers;
+    EXPECT_EQ(packets().size() - seen, c.code == 200 ? 1u : 0u);
+  }
+  // The page too.
+  const std::string page = "http://127.0.0.1:" + std::to_string(gateway_->port()) + "/index.html";
+  EXPECT_EQ(http_get(page, dir_, serial_++).finish().code, 401);
+}
+
 TEST_F(Served, PanThenStopRepeatsTheSpeedsAndHoldsThePosition) {
   EXPECT_EQ(get("PTS9950").body, kCommandDump + cgi_reply("pTS9950"));
   std::this_thread::sleep_for(200ms);
@@ -487,7 +553,8 @@ TEST_F(Served, FiftyConcurrentRequests) {
   std::vector<std::unique_ptr<http_get>> inflight;
   inflight.reserve(50);
   for (int i = 0; i < 50; ++i)
-    inflight.push_back(std::make_unique<http_get>(url(commands[i % 5]), dir_, 1000 + i, limit));
+    inflight.push_back(std::make_unique<http_get>(url(commands[i % 5]), dir_, 1000 + i, limit,
+                                                  digest(gateway_->login())));
   std::size_t superseded = 0;
   for (int i = 0; i < 50; ++i) {
     const http_reply r = inflight[static_cast<std::size_t>(i)]->finish();
