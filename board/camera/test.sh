@@ -73,6 +73,7 @@ pass "modules and programs stripped"
 # The gateway the install rules ship starts on any C library.
 gateway=$(file -b "$stage/usr/lib/ptz-gateway/ptz_cgi")
 [[ $gateway == *"statically linked"* ]] || fail "ptz_cgi is not linked statically: $gateway"
+[ ! -e "$stage/etc/lighttpd/ptz-users.htdigest" ] || fail "the staging root has a password built in"
 
 # 3. One boot: served tests from the host, the guest's own checks.
 # shellcheck source=board/camera/boot.sh
@@ -82,6 +83,9 @@ port=$(( 20000 + RANDOM % 20000 ))
 log=$out/camera-console.log
 camera_boot "$kernel" "$port" "$log"
 if camera_wait_ready 240; then
+  # The password the camera made at its first boot.
+  login=$(grep -a '^camera: login: ' "$log" | tr -d '\r' | sed 's/^camera: login: //')
+  export PTZ_BOARD_LOGIN=$login PTZ_LOGIN=$login
   if PTZ_BOARD_PORT=$port timeout 300 build/default/tools/served_tests \
       --gtest_filter=-Served.RunScriptOnATakenPortCleansUp >"$tmp/served.out" 2>&1; then
     pass "served end-to-end tests against the guest: $(grep -c '^\[       OK \]' "$tmp/served.out") passed"
@@ -90,7 +94,7 @@ if camera_wait_ready 240; then
     fail "served end-to-end tests against the guest"
   fi
   # The control page in Debian's chromium, against a fresh simulator's log.
-  curl -sS --max-time 20 "http://127.0.0.1:$port/board/ctl?sim" >/dev/null &&
+  curl -sS --max-time 20 --digest -u "$login" "http://127.0.0.1:$port/board/ctl?sim" >/dev/null &&
     timeout 180 node web/test/page_test.mjs "http://127.0.0.1:$port/" \
       "http://127.0.0.1:$port/board/ctl?log" "$out/page.png" || fail "control page in chromium"
 else
