@@ -82,9 +82,10 @@ class http_get {
  private:
   std::vector<std::string> curl_argv(const std::string &url, int max_seconds,
                                      const std::vector<std::string> &options) const {
-    std::vector<std::string> argv = {"curl", "-sS", "--max-time", std::to_string(max_seconds),
-                                     "-D", base_ + ".head", "-o", base_ + ".body", "-w",
-                                     "%{http_code}", url};
+    std::vector<std::string> argv = {
+        "curl", "-sS",           "--max-time", std::to_string(max_seconds),
+        "-D",   base_ + ".head", "-o",         base_ + ".body",
+        "-w",   "%{http_code}",  url};
     argv.insert(argv.begin() + 1, options.begin(), options.end());
     return argv;
   }
@@ -185,9 +186,9 @@ class host_gateway : public gateway {
     fs::create_directories(dir_ + "/gateway/cgi-bin");
     fs::copy_file(PTZ_CGI_PATH, dir_ + "/gateway/ptz_cgi");
     // The camera's password tool makes the login.
-    child passwd({"sh", DIST_DIR "/ptz-passwd", "-f", dir_ + "/users.htdigest", "--generate",
-                  "operator"},
-                 dir_ + "/password");
+    child passwd(
+        {"sh", DIST_DIR "/ptz-passwd", "-f", dir_ + "/users.htdigest", "--generate", "operator"},
+        dir_ + "/password");
     EXPECT_EQ(passwd.wait(), 0);
     const std::string password = read_file(dir_ + "/password");
     login_ = "operator:" + password.substr(0, password.find('\n'));
@@ -222,8 +223,7 @@ class host_gateway : public gateway {
     port_ = free_tcp_port();
     lighttpd_ = std::make_unique<child>(
         std::vector<std::string>{"lighttpd", "-D", "-f", LIGHTTPD_CONF}, dir_ + "/lighttpd.out",
-        std::vector<std::string>{"PTZ_SERVE_DIR=" + dir_,
-                                 "PTZ_SERVE_PORT=" + std::to_string(port_),
+        std::vector<std::string>{"PTZ_SERVE_DIR=" + dir_, "PTZ_SERVE_PORT=" + std::to_string(port_),
                                  "PTZ_SERVE_LOGIN=" DIST_DIR "/lighttpd/40-ptz-login.conf",
                                  // The allow-listed controller, reached with curl --interface.
                                  "PTZ_SERVE_CONTROLLERS=^127\\.0\\.0\\.2$"});
