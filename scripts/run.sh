@@ -14,10 +14,8 @@
 #     --port N       HTTP port on 127.0.0.1 (default 8080)
 #     --once         send the example requests, show the answers, and stop
 #     --timeout S    stop by itself after S seconds
-#     --no-login     serve on the host without the login, for a bench (by
-#                    default the page and the gateway take the user admin
-#                    with a password made for this run, printed with the
-#                    examples; the camera makes its own at boot)
+#     --no-login     on the host, serve without the login (user admin, a
+#                    password made for the run and printed), for a bench
 #   Options after -- go to the simulator, e.g. -- --mode silent or --delay 500.
 #   PTZ_CGI_BIN and VISCA_SIM_BIN, when both set, name built programs to
 #   serve on the host instead of building them.
@@ -58,9 +56,7 @@ examples=(
   'cmd=%23GZ&res=1'        # zoom position query
 )
 
-# The login, USER:PASSWORD, for curl; empty without one.
-credentials=
-curl_login() { [ -z "$credentials" ] || printf -- "--digest -u '%s' " "$credentials"; }
+credentials=   # USER:PASSWORD, empty without a login
 
 # Prints the URL, the login and the example requests.
 announce() {
@@ -68,15 +64,12 @@ announce() {
   echo "The PTZ gateway is served at $url"
   echo "$1"
   echo "Control page (pan, tilt, zoom from a browser): http://127.0.0.1:$port/"
-  if [ -n "$credentials" ]; then
-    echo "Login (Digest): user ${credentials%%:*}, password ${credentials#*:}"
-  else
-    echo "No login: anyone who reaches 127.0.0.1:$port moves the head"
-  fi
+  [ -z "$credentials" ] || echo "Login (Digest): user ${credentials%%:*}, password ${credentials#*:}"
   echo "Try:"
   local q
   for q in "${examples[@]}"; do
-    echo "  curl $(curl_login)'$url?$q'"
+    # shellcheck disable=SC2016 # the quotes are printed for the user
+    echo "  curl ${credentials:+--digest -u '$credentials' }'$url?$q'"
   done
   echo
 }

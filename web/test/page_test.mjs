@@ -1,8 +1,7 @@
 // The control page in Debian's chromium against a served gateway: what the
 // operator sees on the page, and what the head gets (the simulator's log).
 //   PTZ_LOGIN=USER:PASSWORD node page_test.mjs PAGE_URL PACKET_LOG(file or URL) SCREENSHOT.png
-// The camera is reached by a name, as on a network (no localhost rules);
-// last, a page of another site tries to move the head.
+// The camera is reached by a name, as on a network; last, another site's page tries to move it.
 import { execFile } from 'node:child_process';
 import { readFile } from 'node:fs/promises';
 import { createServer } from 'node:http';
@@ -33,8 +32,7 @@ const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', arg
 try {
   const context = await browser.newContext({ viewport: { width: 390, height: 844 }, hasTouch: true });
   const page = await context.newPage();
-  // The operator logs in once, as in the browser's dialog; from then on
-  // the browser's own login cache serves the page.
+  // The operator logs in once, as in the browser's dialog; then the browser's login cache serves.
   await context.setHTTPCredentials({ username, password, origin: camera.origin });
   await page.goto(camera.href);
   await context.setHTTPCredentials(null);
@@ -87,8 +85,7 @@ try {
   await expectText(page.getByLabel('Zoom answer'), 'GZ555');
   if (await log.filter({ hasText: 'failed' }).count()) throw new Error('a request failed');
   await page.screenshot({ path: screenshot, fullPage: true });
-  // Another site's page, while the operator is logged in: an <img> and a
-  // no-cors fetch of moves get answers (401) but move nothing.
+  // While the operator is logged in, another site's <img> and no-cors fetch get answers, no moves.
   const before = await packetLog();
   const elsewhere = createServer((_, res) => res.setHeader('Content-Type', 'text/html').end(`<img src="${camera.origin}/cgi-bin/ptz_cgi?cmd=%23PTS9999&res=1"
     onerror="document.title = 'refused'"><script>fetch('${camera.origin}/cgi-bin/ptz_cgi?cmd=%23Z99&res=1',
