@@ -46,6 +46,11 @@ bool I2cSlave::set_nack_data(bool nack) const {
   return write_text(path("nack_data"), nack ? "1" : "0") == 0;
 }
 
+std::optional<long long> I2cSlave::locked_read(int bus) const {
+  if (write_text(path("locked_read"), std::to_string(bus)) != 0) return std::nullopt;
+  return read_number(path("locked_value"));
+}
+
 std::optional<int> gpio_i2c_bus() {
   for (int n = 0; n < 64; ++n)
     if (read_text("/sys/bus/i2c/devices/i2c-" + std::to_string(n) + "/name") == "gpio_i2c\n")

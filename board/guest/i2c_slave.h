@@ -45,6 +45,9 @@ class I2cSlave {
 
   bool set_present(bool present) const;
   bool set_nack_data(bool nack) const;
+  // As a client of adapter `bus` holding its lock: pointer 0x10, 300 ms,
+  // one byte read. The byte, or nothing when a transfer failed.
+  std::optional<long long> locked_read(int bus) const;
 
  private:
   static std::string path(const char* name);
