@@ -11,6 +11,7 @@
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <linux/tessel_sar.h>
@@ -144,6 +145,7 @@ class SarChecks {
               "sar: read right after bind converts uninitialised",
               "value " + std::to_string(d.value) + ", ctrl " +
                   std::to_string(model_.last_ctrl().value_or(-1)));
+    check_init_beside_read();
     c_.expect(dev.ioctl(SAR_IOC_INIT, 0UL).ok() && model_.registers() &&
                   model_.registers()->ctrl == kCtrlInit,
               "sar: init after bind writes the control register");
@@ -154,6 +156,39 @@ class SarChecks {
   void run_exports() { check_exports(); }
 
  private:
+  // A kernel client initialises the converter while an uninitialised read
+  // converts: the read still gets its own conversion's result, as does the
+  // client, which shares it.
+  void check_init_beside_read() {
+    constexpr std::uint16_t kFresh = 2222;
+    int loaded = load_module(kClient);
+    model_.set_result(1, kFresh);
+    model_.set_stuck(true);
+    pid_t reader = ::fork();
+    if (reader == 0) {
+      Device dev(kNode, O_RDONLY);
+      sar_ioctl_data d{1, -1};
+      ::_exit(read_channel(dev, d).ok() && d.value == kFresh ? 0 : 1);
+    }
+    ::usleep(10000);
+    pid_t client = ::fork();
+    if (client == 0) ::_exit(write_text(std::string(kClientParams) + "channel", "1"));
+    for (int i = 0; i < 50 && (model_.registers().value_or(SarRegisters{}).ctrl & kCtrlInit) == 0;
+         ++i)
+      ::usleep(1000);
+    model_.set_stuck(false);
+    int read_status = -1, client_status = -1;
+    ::waitpid(reader, &read_status, 0);
+    ::waitpid(client, &client_status, 0);
+    auto reading = read_number(std::string(kClientParams) + "reading");
+    unload_module("board_sar_client");
+    model_.set_result(1, kResults[1]);
+    c_.expect(loaded == 0 && read_status == 0 && client_status == 0 && reading == kFresh,
+              "sar: init from a kernel client does not cut a read's conversion short",
+              "reader status " + std::to_string(read_status) + ", client reading " +
+                  std::to_string(reading.value_or(-1)));
+  }
+
   // The misc device that registers next must get a minor of its own.
   // gpio_i2c loads after sar_adc, so its minor lies below ours and its
   // reload is that next registration.
