@@ -780,3 +780,4 @@ module_platform_driver(sar_platform_driver);
 MODULE_ALIAS("platform:tessel-sar");
 MODULE_LICENSE("GPL");
 MODULE_DESCRIPTION("tessel Sar Device Driver");
+MODULE_VERSION(PTZCAM_VERSION);
