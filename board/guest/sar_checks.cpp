@@ -157,11 +157,10 @@ class SarChecks {
 
  private:
   // A kernel client initialises the converter while an uninitialised read
-  // converts: the read still gets its own conversion's result, as does the
-  // client, which shares it.
+  // converts: the read still gets its own conversion's result.
   void check_init_beside_read() {
     constexpr std::uint16_t kFresh = 2222;
-    int loaded = load_module(kClient);
+    int loaded = load_module(kAtomicClient, "tick=0 thread=0");
     model_.set_result(1, kFresh);
     model_.set_stuck(true);
     pid_t reader = ::fork();
@@ -170,23 +169,18 @@ class SarChecks {
       sar_ioctl_data d{1, -1};
       ::_exit(read_channel(dev, d).ok() && d.value == kFresh ? 0 : 1);
     }
-    ::usleep(10000);
-    pid_t client = ::fork();
-    if (client == 0) ::_exit(write_text(std::string(kClientParams) + "channel", "1"));
-    for (int i = 0; i < 50 && (model_.registers().value_or(SarRegisters{}).ctrl & kCtrlInit) == 0;
+    for (int i = 0; i < 1000 && !(model_.registers().value_or(SarRegisters{}).ctrl & kCtrlStart);
          ++i)
       ::usleep(1000);
+    int init = write_text(std::string(kAtomicParams) + "hw_init", "1");
     model_.set_stuck(false);
-    int read_status = -1, client_status = -1;
-    ::waitpid(reader, &read_status, 0);
-    ::waitpid(client, &client_status, 0);
-    auto reading = read_number(std::string(kClientParams) + "reading");
-    unload_module("board_sar_client");
+    int status = -1;
+    ::waitpid(reader, &status, 0);
+    unload_module("board_sar_atomic");
     model_.set_result(1, kResults[1]);
-    c_.expect(loaded == 0 && read_status == 0 && client_status == 0 && reading == kFresh,
+    c_.expect(loaded == 0 && init == 0 && status == 0,
               "sar: init from a kernel client does not cut a read's conversion short",
-              "reader status " + std::to_string(read_status) + ", client reading " +
-                  std::to_string(reading.value_or(-1)));
+              "reader status " + std::to_string(status) + ", init " + std::strerror(init));
   }
 
   // The misc device that registers next must get a minor of its own.
