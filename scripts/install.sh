@@ -186,4 +186,4 @@ done
 
 # 3. Configuration.
 bash "$top/scripts/install-config.sh" "$rootfs"
-log "installed for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"
+log "installed version $(cat "$top/VERSION") for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"
