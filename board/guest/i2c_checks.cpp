@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Checks of gpio_i2c through /dev/rjgt102_i2c, against the register file of
 // the slave model behind GPIO 12/13.
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The test model of the register bus (module board_i2c_slave), seen through
 // its debugfs files: the slave's register file and what it saw on the bus.
 #pragma once

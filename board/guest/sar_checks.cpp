@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Checks of sar_adc through /dev/sar and the class device "sar", against the
 // converter model that shares the driver's register window.
 

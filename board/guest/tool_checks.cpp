@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The device tools on the board: each check runs the installed program with
 // its arguments and compares its output with what the test models hold.
 

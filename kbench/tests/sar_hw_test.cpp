@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The converter layer: register addressing, masked writes, initialisation,
 // conversions and their serialisation.
 #include <algorithm>

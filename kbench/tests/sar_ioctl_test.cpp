@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The misc device "sar": command decoding and the two commands.
 #include <cerrno>
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The class device "sar": the channel and value attributes.
 #include <cerrno>
 
