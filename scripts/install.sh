@@ -149,7 +149,10 @@ depmod -b "$rootfs" -e -E "$kdir/Module.symvers" "$release" 2>"$tree/depmod.log"
   { cat "$tree/depmod.log" >&2; exit 1; }
 grep -v 'could not open modules\.\(order\|builtin\)\|needs unknown symbol' "$tree/depmod.log" >&2 ||
   true
+# depmod takes only vmlinux's lines of Module.symvers: the tree's own
+# modules (IIO on Debian's kernels) provide the others.
 provided=$(
+  awk '{ print $2 }' "$kdir/Module.symvers"
   [ -z "$standins" ] || grep -rhoE 'EXPORT_SYMBOL(_GPL)?\(\w+\)' "$top/platform" | sed 's/.*(\(.*\))/\1/'
   [ -z "$board_symbols" ] || sed 's/#.*//' "$board_symbols" | awk 'NF { print $1 }'
 )
