@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 /*
  * Baseline for a movement command: only the system work a pan command
  * cannot do without, then the same output as the gateway for "PTS9950".

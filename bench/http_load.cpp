@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // http_load [-p PORT] [-n REQUESTS] PATH...   times REQUESTS GET requests
 //                                              per PATH (default 100)
 // http_load [-p PORT] -b PATH                  prints the body of one reply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // startup_bench PROGRAM BASELINE [RUNS] [QUERY_STRING]
 //
 // Compares the start-to-exit time of PROGRAM serving one request, by

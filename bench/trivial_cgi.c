@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 /*
  * Baseline for a request without camera traffic: prints the same reply as
  * the gateway does for "APC", and nothing else.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Conversion of the controller's speed commands into VISCA command text, and
 // the speed memory that lets a stop command repeat the last pan/tilt speeds.
 #pragma once

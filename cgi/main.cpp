@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Entry of ptz_cgi: the web server runs it once per request.
 #include "output.h"
 #include "process.h"

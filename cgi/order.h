@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The order of movement commands at the head: per axis, no command reaches
 // the head after a newer command of the same axis (order.cpp says how).
 #pragma once

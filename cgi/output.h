@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The CGI response stream. The program starts once per request, so output
 // is collected in a small buffer and written with write(2): no stdio set-up
 // on the hot path. Tests can redirect it to a sink of their own.

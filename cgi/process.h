@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // How a request ends from deep inside, and how long it may take: the web
 // server only sees the exit status. Tests and the fuzzer put their own
 // ending in place so that a whole request runs in-process.

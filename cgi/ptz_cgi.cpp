@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 #include "ptz_cgi.h"
 
 #include "cmd_change.h"

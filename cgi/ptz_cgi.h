@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Request intake and reply of the CGI: takes the one command of the query
 // string, has it converted and sent, and prints the plain-text answer.
 #pragma once

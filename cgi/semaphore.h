@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Process lock around the speed memory file: the named semaphore "sem_cgi",
 // only ever tried, never waited on (semaphore.cpp says why).
 #pragma once

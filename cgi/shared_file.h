@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Files that requests running as different users share: the web server's
 // user, and root when someone runs the program by hand.
 #pragma once

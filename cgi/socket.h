@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // VISCA client: sends one command text as a UDP datagram to the local VISCA
 // server and prints its replies on standard output.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The whole request path of ptz_cgi in-process: a query string goes in, the
 // VISCA datagrams and the printed response come out. The VISCA server, the
 // speed memory file and the end of the process are fakes driven by the

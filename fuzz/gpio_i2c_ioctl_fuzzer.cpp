@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // gpio_i2c's ioctl entry point on the bench: random commands, blocks and
 // user pointers against the slave model, several calls per input. Beyond the
 // sanitizers it checks that every call keeps the kernel's rules (locks,

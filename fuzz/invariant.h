@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // What the kernel fuzzers do when the driver breaks a rule the sanitizers
 // cannot see: name the invariant and the bench's rule violations, then abort
 // so that libFuzzer keeps the input.

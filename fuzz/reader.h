@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Reads a fuzzer input front to back, so that seeds can be written by hand:
 // each field takes the next bytes, and a field past the end reads as zero.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // sar_adc's user entry points on the bench: ioctls on "/dev/sar" (random
 // commands, records and user pointers) and the class device's channel and
 // value attributes (random text), interleaved. Beyond the sanitizers it

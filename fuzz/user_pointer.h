@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // User pointers for the kernel fuzzers: where an ioctl's argument points,
 // chosen by the input. Most are good; the others fail at the start, part-way
 // through or only when the driver writes back.

@@ -14,7 +14,12 @@
 #                        arm-linux-gnueabihf-, names the toolchain)
 #   --against-standins   the kernel lacks qvsys and the sensor framework:
 #                        link the drivers against the stand-ins of platform/.
-#                        The stand-ins themselves are not installed.
+#                        The stand-ins themselves are not installed: the
+#                        board brings them, so their symbols count as provided.
+#   --board-symbols FILE symbols the board's kernel provides beyond the tree's
+#                        Module.symvers (one name a line, # comments). A module
+#                        needing a symbol that neither the tree, a module in
+#                        ROOTFS nor this list provides stops the install.
 #   --strip-modules      strip debug information from the modules
 #                        (INSTALL_MOD_STRIP=1)
 #   --gateway static|dynamic   ptz_cgi linked statically, the C library
@@ -56,6 +61,7 @@ usage() { sed -n '2,/^set -e/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 kernel=6.1
 kdir=
 standins=
+board_symbols=
 strip=
 gateway=${GATEWAY_LINK:-static}
 rootfs=${ROOTFS:-${DESTDIR:-}}
@@ -67,6 +73,7 @@ while [ $# -gt 0 ]; do
     --kernel) kernel=${2:-}; shift 2 ;;
     --kdir) kdir=${2:-}; shift 2 ;;
     --against-standins) standins=1; shift ;;
+    --board-symbols) board_symbols=${2:-}; shift 2 ;;
     --strip-modules) strip=1; shift ;;
     --gateway) gateway=${2:-}; shift 2 ;;
     --user) user=${2:-}; shift 2 ;;
@@ -77,6 +84,8 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ -n "$rootfs" ] || usage
+[ -z "$board_symbols" ] || [ -r "$board_symbols" ] ||
+  { echo "install: cannot read the symbol list $board_symbols" >&2; exit 1; }
 case $gateway in
   static) preset=armv7-static ;;
   dynamic) preset=armv7 ;;
@@ -145,7 +154,7 @@ release=$(sed -n 's/^#define UTS_RELEASE "\(.*\)"$/\1/p' "$kdir/include/generate
 tree=$top/build/install/$release
 mkdir -p "$tree"
 tar -C "$top" -cf "$tree.tar" --exclude='*.o' --exclude='*.ko' --exclude='.*.cmd' \
-  --exclude='*.mod*' --exclude=Module.symvers --exclude=modules.order drivers platform include
+  --exclude='*.mod*' --exclude=Module.symvers --exclude=modules.order VERSION drivers platform include
 tar -tf "$tree.tar" | LC_ALL=C sort >"$tree.files"
 if ! cmp -s "$tree.files" "$tree/.files"; then
   rm -rf "$tree"
@@ -156,12 +165,11 @@ mv "$tree.files" "$tree/.files"
 rm -f "$tree.tar"
 kmake=(make -C "$tree/drivers" KDIR="$kdir" ARCH=arm CROSS_COMPILE="$cross")
 log "building the modules for $release"
-if ! "${kmake[@]}" ${standins:+STANDINS=1} -j2 modules >"$tree/kbuild.log" 2>&1; then
+# Unresolved symbols are judged below, against the root too, on every kernel
+# alike (modpost of 4.9 only warns, that of 6.1 fails).
+if ! "${kmake[@]}" ${standins:+STANDINS=1} KBUILD_MODPOST_WARN=1 -j2 modules \
+    >"$tree/kbuild.log" 2>&1; then
   tail -n 30 "$tree/kbuild.log" >&2
-  if [ -z "$standins" ] && grep -q 'undefined!' "$tree/kbuild.log"; then
-    echo "install: the kernel lacks symbols the drivers take from the platform;" \
-      "for a kernel without qvsys and the sensor framework, add --against-standins" >&2
-  fi
   exit 1
 fi
 # Unsigned: a kernel that signs at install needs a key this build lacks.
@@ -169,8 +177,38 @@ fi
   modules_install >>"$tree/kbuild.log" 2>&1 || { tail -n 30 "$tree/kbuild.log" >&2; exit 1; }
 # A staging root without the kernel's own modules lacks the kernel's lists:
 # depmod's notes about them say nothing about ours.
-depmod -b "$rootfs" "$release" 2>"$tree/depmod.log" || { cat "$tree/depmod.log" >&2; exit 1; }
-grep -v 'could not open modules\.\(order\|builtin\)' "$tree/depmod.log" >&2 || true
+# -e -E: every symbol a module needs, against the tree's exports and the
+# root's modules; a module that needs one nobody provides cannot load.
+depmod -b "$rootfs" -e -E "$kdir/Module.symvers" "$release" 2>"$tree/depmod.log" ||
+  { cat "$tree/depmod.log" >&2; exit 1; }
+grep -v 'could not open modules\.\(order\|builtin\)\|needs unknown symbol' "$tree/depmod.log" >&2 ||
+  true
+# depmod takes only vmlinux's lines of Module.symvers: the tree's own
+# modules (IIO on Debian's kernels) provide the others.
+provided=$(
+  awk '{ print $2 }' "$kdir/Module.symvers"
+  [ -z "$standins" ] || grep -rhoE 'EXPORT_SYMBOL(_GPL)?\(\w+\)' "$top/platform" | sed 's/.*(\(.*\))/\1/'
+  [ -z "$board_symbols" ] || sed 's/#.*//' "$board_symbols" | awk 'NF { print $1 }'
+)
+missing=0
+while read -r ko sym; do
+  grep -qxF "$sym" <<<"$provided" && continue
+  service=$(grep -rlE "EXPORT_SYMBOL(_GPL)?\($sym\)" "$top/platform" | sed "s|^$top/||" || true)
+  case $service in
+    platform/qvsys/*) service="qvsys, the platform kernel's shared sysfs class" ;;
+    platform/sensor_framework/*) service="the vendor's sensor framework" ;;
+    *) service="no board service we know" ;;
+  esac
+  echo "install: $(basename "$ko") needs $sym ($service), which neither $kdir nor a" \
+    "module in $rootfs provides" >&2
+  missing=1
+done < <(sed -n 's/^depmod: WARNING: \(.*\) needs unknown symbol \(.*\)$/\1 \2/p' "$tree/depmod.log")
+if [ "$missing" = 1 ]; then
+  echo "install: install the board's modules into the root first, list what its kernel" \
+    "provides with --board-symbols FILE, or add --against-standins for a kernel" \
+    "without qvsys and the sensor framework" >&2
+  exit 1
+fi
 log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '%f ' | sort)"
 
 # 2. User space, cross-built with the preset of the gateway's linking.
@@ -207,4 +245,4 @@ else
   log "login: no password installed: the board's first boot must set one for $user" \
     "(ptz-passwd --generate $user prints it); until then every request gets 401"
 fi
-log "installed for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"
+log "installed version $(cat "$top/VERSION") for $release into $rootfs ($(du -sh "$rootfs" | cut -f1))"

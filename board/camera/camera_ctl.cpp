@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // camera_ctl: the virtual camera's test hook. The host's end-to-end tests
 // reach the guest only through its web server, so this program, served as
 // /board/ctl beside the gateway (never installed on a real board), lets them

@@ -70,6 +70,19 @@ for program in usr/lib/ptz-gateway/ptz_cgi usr/sbin/rjgt102-reg usr/sbin/sar-adc
   ! arm-linux-gnueabihf-readelf -S "$stage/$program" | grep -q '\.symtab' || fail "$program is not stripped"
 done
 pass "modules and programs stripped"
+# Each module carries the project's version; an install for a kernel whose
+# tree lacks the platform's services stops and names what is missing.
+version=$(cat VERSION)
+for ko in "$stage"/lib/modules/*/extra/*.ko; do
+  [ "$(modinfo -F version "$ko")" = "$version" ] || fail "$(basename "$ko"): no version $version"
+done
+if bash scripts/install.sh --kernel "$kernel" "$tmp/bare" >"$tmp/bare.out" 2>&1 ||
+    ! grep -q 'sar_adc.ko needs qvsys_get_sysfs_class (qvsys' "$tmp/bare.out"; then
+  cat "$tmp/bare.out" >&2
+  fail "install without qvsys and the sensor framework goes on"
+else
+  pass "modules at version $version; install without the platform's services stops"
+fi
 # The gateway the install rules ship starts on any C library.
 gateway=$(file -b "$stage/usr/lib/ptz-gateway/ptz_cgi")
 [[ $gateway == *"statically linked"* ]] || fail "ptz_cgi is not linked statically: $gateway"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Check reporting of the guest test program: one line per check on standard
 // output, "PASS: name" or "FAIL: name (detail)". The board's /init counts them.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // An open device node and its ioctl calls, as a user-space program makes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // How the sweep makes exactly the N-th allocation fail on Linux 4.9, which
 // has no /proc/self/fail-nth: the task filter limits failslab and
 // fail_page_alloc to this process while it is marked (/proc/self/make-it-fail,

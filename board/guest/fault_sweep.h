@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Allocation-failure sweep on a kernel with fault injection (failslab,
 // fail_page_alloc, the task and stack-trace filters): fails, one at a time,
 // every allocation made from a driver's code along its load, its bind and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Small helpers for the files the checks go through: sysfs attributes,
 // debugfs knobs of the test models, device nodes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Checks of gpio_i2c through /dev/rjgt102_i2c, against the register file of
 // the slave model behind GPIO 12/13.
 
@@ -416,6 +417,34 @@ class I2cChecks {
     c_.expect(
         i2c.ioctl(I2C_RDWR, &write).rc == 1 && slave_.registers().value_or(regs)[0x20] == 0xAB,
         "i2c: adapter writes after the refusals");
+
+    // Exactly what xfer does: no quick command (its read is a read of no
+    // bytes), and no transfer of no messages.
+    unsigned long funcs = 0;
+    i2c_rdwr_ioctl_data none{msgs, 0};
+    before = slave_.traffic();
+    auto empty = i2c.ioctl(I2C_RDWR, &none);
+    c_.expect(i2c.ioctl(I2C_FUNCS, &funcs).ok() &&
+                  funcs == (I2C_FUNC_I2C | (I2C_FUNC_SMBUS_EMUL & ~I2C_FUNC_SMBUS_QUICK)) &&
+                  empty.error == EINVAL && slave_.traffic() - before == BusTraffic{},
+              "i2c: adapter offers no quick command and refuses no messages",
+              "funcs " + std::to_string(funcs) + ", no messages: rc " + std::to_string(empty.rc));
+
+    // A client holding the bus lock across its pointer write and its read
+    // is not split by a register read through /dev/rjgt102_i2c.
+    regs[0x10] = 0xA5;
+    regs[0x11] = 0x5A;
+    slave_.set_registers(regs);
+    pid_t client = ::fork();
+    if (client == 0) ::_exit(slave_.locked_read(bus.value_or(-1)) == 0xA5 ? 0 : 1);
+    ::usleep(100000);
+    auto r = make_block(0x40, 1, 0);
+    dev_.ioctl(GPIOI2C_CMD_READ, &r);
+    int status = -1;
+    ::waitpid(client, &status, 0);
+    c_.expect(status == 0 && r.data[0] == regs[0x40],
+              "i2c: a register read waits for a client's locked sequence",
+              "client status " + std::to_string(status));
   }
 
   Checks& c_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 #include "i2c_slave.h"
 
 #include <algorithm>
@@ -44,6 +45,11 @@ bool I2cSlave::set_present(bool present) const {
 
 bool I2cSlave::set_nack_data(bool nack) const {
   return write_text(path("nack_data"), nack ? "1" : "0") == 0;
+}
+
+std::optional<long long> I2cSlave::locked_read(int bus) const {
+  if (write_text(path("locked_read"), std::to_string(bus)) != 0) return std::nullopt;
+  return read_number(path("locked_value"));
 }
 
 std::optional<int> gpio_i2c_bus() {

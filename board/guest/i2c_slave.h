@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The test model of the register bus (module board_i2c_slave), seen through
 // its debugfs files: the slave's register file and what it saw on the bus.
 #pragma once
@@ -45,6 +46,9 @@ class I2cSlave {
 
   bool set_present(bool present) const;
   bool set_nack_data(bool nack) const;
+  // As a client of adapter `bus` holding its lock: pointer 0x10, 300 ms,
+  // one byte read. The byte, or nothing when a transfer failed.
+  std::optional<long long> locked_read(int bus) const;
 
  private:
   static std::string path(const char* name);

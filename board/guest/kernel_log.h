@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Reads the kernel log records that appear after a point in time, through
 // /dev/kmsg, so a check can look for the messages an action caused.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Loading and unloading a kernel module with the system calls themselves,
 // as insmod and rmmod make them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Guest test program of the virtual board. Runs one group of checks on the
 // loaded modules through their device nodes, sysfs and the test models'
 // debugfs files, printing a PASS or FAIL line per check.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Expected register programming of the MN34229 in its two video modes, read
 // from the tables the host bench uses too (copied into the initramfs).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Checks of sar_adc through /dev/sar and the class device "sar", against the
 // converter model that shares the driver's register window.
 
@@ -11,6 +12,7 @@
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <linux/tessel_sar.h>
@@ -144,6 +146,7 @@ class SarChecks {
               "sar: read right after bind converts uninitialised",
               "value " + std::to_string(d.value) + ", ctrl " +
                   std::to_string(model_.last_ctrl().value_or(-1)));
+    check_init_beside_read();
     c_.expect(dev.ioctl(SAR_IOC_INIT, 0UL).ok() && model_.registers() &&
                   model_.registers()->ctrl == kCtrlInit,
               "sar: init after bind writes the control register");
@@ -154,6 +157,46 @@ class SarChecks {
   void run_exports() { check_exports(); }
 
  private:
+  // A kernel client initialises the converter while an uninitialised read
+  // converts: the start bit stays, and the read gets its own conversion's
+  // result, unless the host held the guest back past its 100 ms wait.
+  void check_init_beside_read() {
+    constexpr std::uint16_t kFresh = 2222;
+    int loaded = load_module(kAtomicClient, "tick=0 thread=0");
+    model_.set_result(1, kFresh);
+    model_.set_stuck(true);
+    int pipe_fds[2] = {-1, -1};
+    int piped = ::pipe(pipe_fds);
+    pid_t reader = ::fork();
+    if (reader == 0) {
+      Device dev(kNode, O_RDONLY);
+      sar_ioctl_data d{1, -1};
+      auto t0 = std::chrono::steady_clock::now();
+      if (!read_channel(dev, d).ok()) d.value = -1;
+      int got[2] = {d.value, static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  std::chrono::steady_clock::now() - t0)
+                                                  .count())};
+      ::_exit(::write(pipe_fds[1], got, sizeof(got)) == sizeof(got) ? 0 : 1);
+    }
+    auto ctrl = [&] { return model_.registers().value_or(SarRegisters{}).ctrl; };
+    for (int i = 0; i < 1000 && !(ctrl() & kCtrlStart); ++i) ::usleep(1000);
+    int init = write_text(std::string(kAtomicParams) + "hw_init", "1");
+    auto after_init = ctrl();
+    model_.set_stuck(false);
+    int got[2] = {-1, -1};
+    if (piped != 0 || ::read(pipe_fds[0], got, sizeof(got)) != sizeof(got)) got[1] = -1;
+    ::waitpid(reader, nullptr, 0);
+    ::close(pipe_fds[0]);
+    ::close(pipe_fds[1]);
+    unload_module("board_sar_atomic");
+    model_.set_result(1, kResults[1]);
+    c_.expect(loaded == 0 && init == 0 && after_init == (kCtrlInit | kCtrlStart) &&
+                  (got[0] == kFresh || got[1] >= 100),
+              "sar: init from a kernel client does not cut a read's conversion short",
+              "ctrl " + std::to_string(after_init) + ", read " + std::to_string(got[0]) +
+                  " after " + std::to_string(got[1]) + " ms");
+  }
+
   // The misc device that registers next must get a minor of its own.
   // gpio_i2c loads after sar_adc, so its minor lies below ours and its
   // reload is that next registration.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The test model of the SAR converter (module board_sar_model), seen through
 // its debugfs files: per-channel results to hand out, and the registers as
 // the driver left them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Checks of mn34229drv, loaded with chmap=3 (pads 0 and 1), driven through
 // the stand-in framework's commands and checked in the emulated sensors.
 

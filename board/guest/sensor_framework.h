@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The stand-in sensor framework (module sensor_framework), driven through
 // its debugfs test interface: commands that call the sensor driver's
 // operations on a pad, the emulated sensor's registers, and the call log.

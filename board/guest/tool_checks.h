@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Checks of the device tools rjgt102-reg and sar-adc, cross-built for the
 // board, run as a user runs them against the real devices and test models.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Captures what the CGI prints into a string, in-process.
 #pragma once
 

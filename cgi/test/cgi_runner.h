@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Runs the built ptz_cgi the way a web server does: a CGI environment, a
 // working directory holding cgi-bin/, standard output and error captured.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 /* Preloaded into ptz_cgi: its wall clock reads an hour ahead of the
  * kernel's, as if the clock had been set back an hour just after it looked.
  * A wait with a wall-clock deadline then lasts an hour. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 /* Preloaded into ptz_cgi to make every heap allocation fail, so that the
  * reply record's allocation failure can be observed. */
 #include <errno.h>

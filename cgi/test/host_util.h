@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Small host helpers shared by the tests that run built programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Runs the built program as a web server would, against the VISCA head
 // simulator on 127.0.0.1. These tests share the fixed port file, the lock file and the
 // global semaphore: CTest runs them one at a time, and each leaves what it

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The VISCA head simulator (tools/visca_sim) on a thread of the test, on
 // 127.0.0.1, recording every datagram it receives.
 #pragma once

@@ -56,9 +56,36 @@
 
 /*
  * Serialises whole ioctl calls, and whole adapter transfers, on the bus;
- * taken from process context only.
+ * taken from process context only, inside the adapter's bus lock.
  */
 static DEFINE_SPINLOCK(gpioi2c_lock);
+
+#if IS_REACHABLE(CONFIG_I2C)
+static struct i2c_adapter gpioi2c_adapter;
+
+/*
+ * Process context, before gpioi2c_lock: waits for an I2C core user that
+ * holds the bus across several transfers (i2c_lock_bus()), so that an
+ * ioctl never lands between its messages.
+ */
+static void gpioi2c_bus_lock(void)
+{
+	i2c_lock_bus(&gpioi2c_adapter, I2C_LOCK_ROOT_ADAPTER);
+}
+
+static void gpioi2c_bus_unlock(void)
+{
+	i2c_unlock_bus(&gpioi2c_adapter, I2C_LOCK_ROOT_ADAPTER);
+}
+#else
+static void gpioi2c_bus_lock(void)
+{
+}
+
+static void gpioi2c_bus_unlock(void)
+{
+}
+#endif
 
 /* Make @gpio an output at raw @level (active-low is ignored). */
 static int gpio_dev_out(int gpio, int level)
@@ -298,7 +325,7 @@ static int gpioi2c_close(struct inode *inode, struct file *file)
 
 /*
  * Registers (start_reg + k) mod 256 for k below count, each a transaction of
- * its own, under gpioi2c_lock for the whole range. A count past the data
+ * its own, under the bus lock and gpioi2c_lock for the whole range. A count past the data
  * area is cut to the registers that have a data byte.
  */
 static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg)
@@ -318,6 +345,7 @@ static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 		return -EFAULT;
 
 	count = min_t(unsigned int, block.count, GPIOI2C_DATA_LEN);
+	gpioi2c_bus_lock();
 	spin_lock(&gpioi2c_lock);
 	for (k = 0; k < count; k++) {
 		u8 reg = (u8)(block.start_reg + k);
@@ -328,6 +356,7 @@ static long gpioi2c_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 			gpioi2c_write_reg(reg, block.data[k]);
 	}
 	spin_unlock(&gpioi2c_lock);
+	gpioi2c_bus_unlock();
 
 	if (cmd == GPIOI2C_CMD_READ && copy_to_user(uarg, &block, sizeof(block))) {
 		printk_ratelimited("IOC_VDEC_INPUT_INIT error\n");
@@ -420,7 +449,7 @@ static int gpioi2c_check_msg(const struct i2c_msg *msg)
  * The I2C core's view of the same bus: messages joined by repeated starts
  * and closed by one stop, under gpioi2c_lock like an ioctl call. The bytes
  * turn interrupts back on when they end, so a caller that has them off is
- * turned away.
+ * turned away. No message at all would be a lone stop.
  */
 static int gpioi2c_xfer(struct i2c_adapter *adap, struct i2c_msg *msgs,
 			int num)
@@ -429,6 +458,8 @@ static int gpioi2c_xfer(struct i2c_adapter *adap, struct i2c_msg *msgs,
 
 	if (irqs_disabled())
 		return -EAGAIN;
+	if (num < 1)
+		return -EINVAL;
 	for (i = 0; i < num && !ret; i++)
 		ret = gpioi2c_check_msg(&msgs[i]);
 	if (ret)
@@ -443,9 +474,10 @@ static int gpioi2c_xfer(struct i2c_adapter *adap, struct i2c_msg *msgs,
 	return ret ? ret : num;
 }
 
+/* No quick command: its read direction is a read of no bytes. */
 static u32 gpioi2c_functionality(struct i2c_adapter *adap)
 {
-	return I2C_FUNC_I2C | I2C_FUNC_SMBUS_EMUL;
+	return I2C_FUNC_I2C | (I2C_FUNC_SMBUS_EMUL & ~I2C_FUNC_SMBUS_QUICK);
 }
 
 static const struct i2c_algorithm gpioi2c_algo = {
@@ -541,16 +573,17 @@ static int __init i2c_gt102_init(void)
 	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SDA), 1);
 	gpiod_direction_output_raw(gpio_to_desc(GPIOI2C_SCL), 1);
 
-	ret = misc_register(&gpioi2c_miscdev);
-	if (ret)
-		goto free_sda;
+	/* The ioctls take the adapter's bus lock: it exists first. */
 	ret = gpioi2c_add_adapter();
 	if (ret)
-		goto deregister;
+		goto free_sda;
+	ret = misc_register(&gpioi2c_miscdev);
+	if (ret)
+		goto del_adapter;
 	return 0;
 
-deregister:
-	misc_deregister(&gpioi2c_miscdev);
+del_adapter:
+	gpioi2c_del_adapter();
 free_sda:
 	gpio_free(GPIOI2C_SDA);
 free_scl:
@@ -561,8 +594,8 @@ free_scl:
 /* The lines keep whatever level they had. */
 static void __exit i2c_gt102_exit(void)
 {
-	gpioi2c_del_adapter();
 	misc_deregister(&gpioi2c_miscdev);
+	gpioi2c_del_adapter();
 	gpio_free(GPIOI2C_SCL);
 	gpio_free(GPIOI2C_SDA);
 }
@@ -572,3 +605,4 @@ module_exit(i2c_gt102_exit);
 
 MODULE_LICENSE("GPL");
 MODULE_DESCRIPTION("quorvane");
+MODULE_VERSION(PTZCAM_VERSION);

@@ -8,6 +8,16 @@
  *
  * There is one converter per SoC, so the register window, the
  * initialisation flag and the selected channel are module state.
+ *
+ * A converter that never clears its start bit is met differently by each
+ * way in, each keeping its own contract:
+ *  - SAR_IOC_READ and the value attribute wait about 100 ms, then give the
+ *    result register as it stands, as success (their documented answer);
+ *  - IIO's in_voltageN_raw waits as long and fails with -ETIMEDOUT;
+ *  - qv_sar_get() busy-waits as long once; while that conversion stays
+ *    stuck, later calls get 0 at once with "converter busy" in the log.
+ * Every way in fails with -ENODEV while no converter is bound and -EAGAIN
+ * while it is suspended (the exports log it and give 0).
  */
 
 #include <linux/clk.h>
@@ -132,11 +142,37 @@ static int sar_usable(void)
 	return 0;
 }
 
-/* Under sar_lock, converter usable. */
+/* Process context: the channel the value attribute reads. */
+static int sar_selected(void)
+{
+	int channel;
+
+	spin_lock_irq(&sar_lock);
+	channel = sar_channel;
+	spin_unlock_irq(&sar_lock);
+	return channel;
+}
+
+static void sar_select(int channel)
+{
+	spin_lock_irq(&sar_lock);
+	sar_channel = channel;
+	spin_unlock_irq(&sar_lock);
+}
+
+/*
+ * Under sar_lock, converter usable. A conversion already running (a read
+ * may come before anyone initialises) keeps its start bit, so that its
+ * waiters get its result and no caller starts another over it; one that
+ * ends between the two accesses is followed by one more, as good.
+ */
 static void sar_init_regs(void)
 {
+	u16 running;
+
 	if (!sar_hw_inited) {
-		HAL_SAR_Write2Byte(SAR_REG_CTRL, SAR_CTRL_INIT);
+		running = HAL_SAR_Read2Byte(SAR_REG_CTRL) & SAR_CTRL_START;
+		HAL_SAR_Write2Byte(SAR_REG_CTRL, SAR_CTRL_INIT | running);
 		sar_hw_inited = 1;
 	}
 }
@@ -286,7 +322,8 @@ EXPORT_SYMBOL(qv_sar_get);
 /*
  * Binds (@base) or unbinds (NULL) the window once the process-context
  * operation in progress has finished; an export in progress backs off at
- * its next poll. Either way the converter counts as not initialised.
+ * its next poll. Either way the converter counts as not initialised, and
+ * channel 0 is selected.
  */
 static void sar_set_window(void __iomem *base)
 {
@@ -294,6 +331,7 @@ static void sar_set_window(void __iomem *base)
 	spin_lock_irq(&sar_lock);
 	sar_reg_base = base;
 	sar_hw_inited = 0;
+	sar_channel = 0;
 	sar_asleep = false;
 	sar_stuck = false;
 	spin_unlock_irq(&sar_lock);
@@ -416,7 +454,7 @@ static long qv_sar_ioctl(struct file *file, unsigned int cmd,
 		if (copy_from_user(&data, argp, sizeof(data)))
 			return -EFAULT;
 		channel = data.channel & (SAR_NUM_CHANNELS - 1);
-		sar_channel = channel;
+		sar_select(channel);
 		ret = sar_convert(channel, &value);
 		if (ret && ret != -ETIMEDOUT)
 			return ret;
@@ -439,7 +477,7 @@ static const struct file_operations sar_fops = {
 static ssize_t channel_show(struct device *dev, struct device_attribute *attr,
 			    char *buf)
 {
-	return scnprintf(buf, PAGE_SIZE, "%d\n", sar_channel);
+	return scnprintf(buf, PAGE_SIZE, "%d\n", sar_selected());
 }
 
 /* A channel number 0 to 3; anything else keeps the selected channel. */
@@ -450,7 +488,7 @@ static ssize_t channel_store(struct device *dev, struct device_attribute *attr,
 
 	if (kstrtouint(buf, 10, &channel) || channel >= SAR_NUM_CHANNELS)
 		return -EINVAL;
-	sar_channel = channel;
+	sar_select(channel);
 	return count;
 }
 static DEVICE_ATTR_RW(channel);
@@ -458,7 +496,7 @@ static DEVICE_ATTR_RW(channel);
 static ssize_t value_show(struct device *dev, struct device_attribute *attr,
 			  char *buf)
 {
-	int channel = sar_channel & (SAR_NUM_CHANNELS - 1);
+	int channel = sar_selected() & (SAR_NUM_CHANNELS - 1);
 	u16 value;
 	int ret;
 
@@ -609,8 +647,6 @@ static int tessel_sar_probe(struct platform_device *pdev)
 		return -ENOMEM;
 	priv->dev = dev;
 
-	sar_channel = 0;
-
 	res = platform_get_resource(pdev, IORESOURCE_MEM, 0);
 	if (!res)
 		return -ENODEV;
@@ -744,3 +780,4 @@ module_platform_driver(sar_platform_driver);
 MODULE_ALIAS("platform:tessel-sar");
 MODULE_LICENSE("GPL");
 MODULE_DESCRIPTION("tessel Sar Device Driver");
+MODULE_VERSION(PTZCAM_VERSION);

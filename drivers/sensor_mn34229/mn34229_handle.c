@@ -256,3 +256,4 @@ module_exit(mn34229_exit_driver);
 
 MODULE_DESCRIPTION("Sensor_MN34229_MIPI");
 MODULE_LICENSE("Proprietary");
+MODULE_VERSION(PTZCAM_VERSION);

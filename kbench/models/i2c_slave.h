@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // An I2C slave with 256 8-bit registers on two GPIO lines, decoding what the
 // master does edge by edge: it shifts in bits on rising SCL, acknowledges by
 // pulling SDA low from the falling edge after the eighth bit to the falling

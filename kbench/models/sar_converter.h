@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Model of the SoC's four-channel SAR converter as its register window shows
 // it: 16-bit registers, each in the low half of its own 32-bit bus word.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Bench model of the camera sensor framework (see sensor_framework_model.h).
 #include "sensor_framework_model.h"
 

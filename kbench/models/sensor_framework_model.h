@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Bench model of the camera sensor framework a sensor driver plugs into:
 // the Drv* registration and version calls, the CamOs layer, and behind each
 // pad's handle an emulated sensor register file (i2c_ops) and a recorder of

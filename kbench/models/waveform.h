@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // A logic analyser on GPIO lines: every level change with its virtual time,
 // written out as a VCD file that standard waveform and protocol tools read.
 #ifndef KBENCH_MODELS_WAVEFORM_H

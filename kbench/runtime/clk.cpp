@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The clock model behind linux/clk.h and linux/clk-provider.h.
 #include <linux/clk.h>
 #include <linux/clk-provider.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Clocks on the bench: a small clock tree that tests build, consumer handles
 // handed out by of_clk_get(), and the prepare/enable counts that a real
 // clock framework keeps. Unbalanced calls, calls on a handle that was put

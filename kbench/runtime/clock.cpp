@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The virtual clock: delays advance it by exactly what they ask for.
 #include <linux/delay.h>
 #include <linux/printk.h>

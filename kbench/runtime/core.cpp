@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // reset() and the record of broken rules.
 #include "kbench.h"
 #include "internal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // GPIO lines: what the SoC drives, what hardware models drive, and the
 // level that results on each wire.
 #include <linux/gpio.h>

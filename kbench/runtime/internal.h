@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Shared between the runtime's files; not for tests.
 #ifndef KBENCH_RUNTIME_INTERNAL_H
 #define KBENCH_RUNTIME_INTERNAL_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Test-side view of the kernel bench: what the driver under test did, and
 // the knobs that make the kernel around it misbehave.
 //

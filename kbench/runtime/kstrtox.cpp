@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // simple_strtoull()/simple_strtoul() with the kernel's rules, which differ
 // from the C library's: no leading white space or sign is skipped and an
 // overflowing value wraps instead of saturating.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // printk and friends: every message lands in the bench log with its level.
 #include <linux/device.h>
 #include <linux/kernel.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // kmalloc with failure injection, and device-managed resources.
 #include <linux/device.h>
 #include <linux/slab.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Misc devices: the registry, and the VFS side through which tests open a
 // device and call its file operations.
 #include <linux/miscdevice.h>

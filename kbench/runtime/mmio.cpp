@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Register windows behind linux/io.h: mappings, device models, the access
 // record and the device-managed mapping of a memory resource.
 #include <linux/device.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Memory-mapped register windows on the bench.
 //
 // A test attaches a device model to a range of the physical address space;

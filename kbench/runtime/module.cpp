@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Module registry: init/exit functions, modinfo tags and parameters, all
 // registered by constructors that the stand-in module.h generates.
 #include <linux/module.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Platform bus and device-tree nodes behind linux/platform_device.h and
 // linux/of.h.
 #include <linux/io.h>

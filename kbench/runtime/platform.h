@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Platform devices on the bench: tests describe devices (with an optional
 // device-tree node and memory resources) the way a board's device tree
 // would; the bench binds registered platform drivers to them like the

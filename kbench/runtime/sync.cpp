@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Interrupt-enable state and spinlocks on the bench's single processor.
 #include <linux/mutex.h>
 #include <linux/preempt.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Classes, class devices and attribute files behind linux/device/class.h
 // and linux/sysfs.h.
 #include <linux/device.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Classes, class devices and attribute files on the bench. Tests reach the
 // attributes as user space would: a read gets the page the show callback
 // filled, a write hands the store callback a NUL-terminated copy, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The calling process's memory as the driver sees it through user copies.
 #include <linux/uaccess.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // gpio_i2c's bus primitives on their own: waits, line states, bits, and
 // what happens when the GPIO calls fail.
 #include <functional>

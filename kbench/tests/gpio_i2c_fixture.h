@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The bench around gpio_i2c: its two lines with a logic analyser and the
 // slave at 0x68 on them, and helpers to call the device as user space does.
 #ifndef KBENCH_TESTS_GPIO_I2C_FIXTURE_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 /* Entry points into gpio_i2c's file-local bus primitives, for the tests. */
 #ifndef KBENCH_TESTS_GPIO_I2C_SHIM_H
 #define KBENCH_TESTS_GPIO_I2C_SHIM_H

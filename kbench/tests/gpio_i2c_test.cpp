@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // gpio_i2c as user space and the slave see it: loading, the register device,
 // the bytes and conditions on the wire, timing, and failures.
 #include <linux/gpio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The bench's register windows, clocks, classes and kernel string helpers:
 // the rules they enforce are what driver tests rely on to catch faults.
 #include <gtest/gtest.h>

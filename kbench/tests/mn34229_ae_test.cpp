@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // MN34229 driver: exposure, gain and frame rate, and the notification that
 // writes them to the sensor.
 #include <cmath>

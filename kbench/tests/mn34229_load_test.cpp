@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // MN34229 driver: module load and unload, parameters, and the sensor handle.
 #include <cstring>
 #include <regex>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // MN34229 driver: power sequences, initialisation tables, modes, orientation.
 #include <set>
 

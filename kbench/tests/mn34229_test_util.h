@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Shared fixture of the MN34229 driver tests: loads the driver into the
 // bench with given parameters and brings pads up through the framework model.
 #ifndef KBENCH_TESTS_MN34229_TEST_UTIL_H

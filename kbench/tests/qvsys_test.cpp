@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The platform class stand-in, run on the bench as the module it is.
 #include <gtest/gtest.h>
 

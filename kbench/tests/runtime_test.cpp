@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The bench's own behaviour, checked through a small sample module.
 #include <gtest/gtest.h>
 

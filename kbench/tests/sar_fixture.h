@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // A bench board for the SAR converter driver: the converter model behind
 // its register window, a clock tree, the platform class stand-in, and the
 // device-tree node the driver binds to.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // Binding: probe, remove, suspend and resume, with the failures the
 // kernel around the driver can produce.
 #include <linux/device.h>

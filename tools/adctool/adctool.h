@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // sar-adc: initialises the SAR converter and prints raw readings of one or
 // all channels through /dev/sar, once or repeatedly.
 #ifndef TOOLS_ADCTOOL_ADCTOOL_H

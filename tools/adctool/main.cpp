@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // sar-adc: raw readings of the SAR converter through /dev/sar.
 #include <fcntl.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Pieces both device tools share: number parsing as firmware engineers type
 // numbers, and the console a tool writes to.
 #ifndef TOOLS_COMMON_CLI_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // A tool's device: the device node and its ioctls, and what a tool gets
 // from its caller: the console and the way to open its device, so that tests
 // can hand it the driver in the kernel bench instead.

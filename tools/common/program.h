@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The skeleton both device tools share: the command line, messages, --help
 // and --version, and the body of main().
 #ifndef TOOLS_COMMON_PROGRAM_H

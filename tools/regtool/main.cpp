@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // rjgt102-reg: register access to the slave behind /dev/rjgt102_i2c.
 #include <fcntl.h>
 

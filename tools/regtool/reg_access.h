@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Register ranges of any length on top of the device's 88-register blocks.
 //
 // The device cannot say whether the slave answered: a read of a register the

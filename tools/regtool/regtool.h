@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // rjgt102-reg: reads, writes and dumps the registers of the slave behind
 // /dev/rjgt102_i2c, in the manner of i2cget, i2cset and i2cdump.
 #ifndef TOOLS_REGTOOL_REGTOOL_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // Model of the pan/tilt/zoom head: each axis moves at the speed of the last
 // command until it is stopped or reaches its limit. Time is passed in by
 // the caller (microseconds of a monotonic clock), so tests drive it exactly.

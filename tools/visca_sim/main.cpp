@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // visca_sim: a VISCA camera head on 127.0.0.1 for trying the gateway
 // without a camera. See tools/README.md.
 #include "server.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // VISCA packets as the camera head sees them: decoding of the commands and
 // inquiries the head understands, and the replies it sends back.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // The head's VISCA server: a UDP socket on 127.0.0.1 that answers every
 // datagram at the address it came from, drives the head model, and can
 // misbehave on purpose for tests.

@@ -17,14 +17,19 @@
  *   starts, stops start (also repeated) and stop conditions seen
  *   acked, nacked bytes the slave acknowledged or refused
  *   min_bit_ns    shortest SCL period within a byte, in ns (write 0 to reset)
+ *   locked_read   write N: as a client of I2C adapter N, hold its bus lock
+ *                 across writing the register pointer 0x10 and, 300 ms
+ *                 later, reading one byte into locked_value
  *
  * Parameter lines_can_sleep=1 marks the chip as one whose calls may sleep
  * (like an I2C GPIO expander); the lines behave the same.
  */
 
 #include <linux/debugfs.h>
+#include <linux/delay.h>
 #include <linux/fs.h>
 #include <linux/gpio/driver.h>
+#include <linux/i2c.h>
 #include <linux/ktime.h>
 #include <linux/module.h>
 #include <linux/spinlock.h>
@@ -85,6 +90,7 @@ struct bus_model {
 	u32 nacked;
 	u64 min_bit_ns;
 	u64 last_rise_ns;
+	u8 locked_value;
 
 	struct dentry *dir;
 };
@@ -353,6 +359,50 @@ static const struct file_operations regs_fops = {
 	.llseek = default_llseek,
 };
 
+/* Two transfers of one client that no other user may split. */
+static int bus_locked_read(struct bus_model *b, int nr)
+{
+	struct i2c_adapter *adap = i2c_get_adapter(nr);
+	u8 reg = 0x10, value;
+	struct i2c_msg msg = { .addr = SLAVE_ADDR, .len = 1, .buf = &reg };
+	int ret;
+
+	if (!adap)
+		return -ENODEV;
+	i2c_lock_bus(adap, I2C_LOCK_SEGMENT);
+	ret = __i2c_transfer(adap, &msg, 1);
+	if (ret == 1) {
+		msleep(300);
+		msg.flags = I2C_M_RD;
+		msg.buf = &value;
+		ret = __i2c_transfer(adap, &msg, 1);
+	}
+	i2c_unlock_bus(adap, I2C_LOCK_SEGMENT);
+	i2c_put_adapter(adap);
+	if (ret != 1)
+		return ret < 0 ? ret : -EIO;
+	b->locked_value = value;
+	return 0;
+}
+
+static ssize_t locked_read_write(struct file *file, const char __user *ubuf, size_t len,
+				 loff_t *ppos)
+{
+	int nr, ret;
+
+	ret = kstrtoint_from_user(ubuf, len, 10, &nr);
+	if (!ret)
+		ret = bus_locked_read(file->private_data, nr);
+	return ret ? ret : len;
+}
+
+static const struct file_operations locked_read_fops = {
+	.owner = THIS_MODULE,
+	.open = simple_open,
+	.write = locked_read_write,
+	.llseek = noop_llseek,
+};
+
 static void bus_debugfs_init(struct bus_model *b)
 {
 	b->dir = debugfs_create_dir(KBUILD_MODNAME, NULL);
@@ -364,6 +414,8 @@ static void bus_debugfs_init(struct bus_model *b)
 	debugfs_create_u32("acked", 0400, b->dir, &b->acked);
 	debugfs_create_u32("nacked", 0400, b->dir, &b->nacked);
 	debugfs_create_u64("min_bit_ns", 0600, b->dir, &b->min_bit_ns);
+	debugfs_create_file("locked_read", 0200, b->dir, b, &locked_read_fops);
+	debugfs_create_u8("locked_value", 0400, b->dir, &b->locked_value);
 }
 
 static int __init board_i2c_slave_init(void)

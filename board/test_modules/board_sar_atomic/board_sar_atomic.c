@@ -14,7 +14,10 @@
  *   /sys/module/board_sar_atomic/parameters/calls   qv_sar_get() calls done
  *   /sys/module/board_sar_atomic/parameters/ticks   timer runs on CPU 0
  *   /sys/module/board_sar_atomic/parameters/zeros   calls that returned 0
- * With tick=0 there is no timer.
+ * With tick=0 there is no timer; with thread=0 neither thread nor timer.
+ *
+ *   echo 1 > /sys/module/board_sar_atomic/parameters/hw_init
+ *       calls qv_sar_hw_init(), as a driver does before it reads
  */
 
 #include <linux/cpumask.h>
@@ -38,6 +41,7 @@ static unsigned long calls;
 static unsigned long ticks;
 static unsigned long zeros;
 static bool tick = true;
+static bool thread = true;
 
 module_param(calls, ulong, 0444);
 MODULE_PARM_DESC(calls, "qv_sar_get() calls finished by the thread on CPU 1");
@@ -45,6 +49,19 @@ module_param(ticks, ulong, 0444);
 MODULE_PARM_DESC(ticks, "Runs of the timer on CPU 0");
 module_param(zeros, ulong, 0444);
 module_param(tick, bool, 0444);
+module_param(thread, bool, 0444);
+
+static int hw_init_set(const char *val, const struct kernel_param *kp)
+{
+	qv_sar_hw_init();
+	return 0;
+}
+
+static const struct kernel_param_ops hw_init_ops = {
+	.set = hw_init_set,
+};
+
+module_param_cb(hw_init, &hw_init_ops, NULL, 0200);
 
 /* Hard interrupt context, CPU 0. */
 static enum hrtimer_restart client_tick(struct hrtimer *timer)
@@ -81,6 +98,8 @@ static int client_loop(void *unused)
 
 static int __init board_sar_atomic_init(void)
 {
+	if (!thread)
+		return 0;
 	if (!cpu_online(0) || !cpu_online(1))
 		return -ENODEV;
 	client_thread = kthread_create(client_loop, NULL, "board_sar_atomic");
@@ -95,6 +114,8 @@ static int __init board_sar_atomic_init(void)
 
 static void __exit board_sar_atomic_exit(void)
 {
+	if (!thread)
+		return;
 	kthread_stop(client_thread);
 	if (tick)
 		hrtimer_cancel(&client_timer);

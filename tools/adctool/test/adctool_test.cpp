@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // sar-adc against sar_adc in the kernel bench, with the converter model
 // behind its register window: the tool, the driver and the converter
 // together.

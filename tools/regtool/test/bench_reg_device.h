@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // RegDevice routed to gpio_i2c running in the kernel bench: each transfer
 // puts the block in the bench's user memory and calls the driver's ioctl
 // through its misc device, as the system call would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // rjgt102-reg against gpio_i2c in the kernel bench, with the slave model on
 // the bus: the tool, the driver and the wire together.
 #include <string>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: GPL-2.0 */
 // A child process for tests: started with posix_spawn, its standard output
 // and error in files, stopped with SIGTERM (then SIGKILL) when dropped.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0
 // The gateway as the camera serves it: ptz_cgi under lighttpd, the VISCA
 // head simulator behind it, curl as the controller.
 //
