@@ -2,6 +2,7 @@
 
 #include "process.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -155,17 +156,16 @@ bool order_admit(const unsigned char *packet) {
   if (s_fd < 0 || axis < 0) return true;
   const place mine{request_stamp_ns(), getpid()};
   // Per axis its newest place; a shorter file: no newer command there.
-  long long record[2 * kAxes] = {};
-  if (pread(s_fd, record, sizeof(record), 0) < 0)
+  std::array<place, kAxes> record{};
+  if (pread(s_fd, record.data(), sizeof(record), 0) < 0)
     say(std::strerror(errno), "commands may go out unordered");
-  const place newest{record[2 * axis], record[2 * axis + 1]};
+  const place newest = record[static_cast<std::size_t>(axis)];
   if (newest.stamp_ns / 1000000 <= monotonic_ms() && started_after(newest, mine)) {
     std::fputs("ptz_cgi: superseded by a newer command; not sent\n", stderr);
     return false;
   }
-  const long long entry[2] = {mine.stamp_ns, mine.pid};
-  const auto at = static_cast<off_t>(sizeof(entry) * static_cast<unsigned>(axis));
-  if (pwrite(s_fd, entry, sizeof(entry), at) != static_cast<ssize_t>(sizeof(entry)))
+  const auto at = static_cast<off_t>(sizeof(mine) * static_cast<unsigned>(axis));
+  if (pwrite(s_fd, &mine, sizeof(mine), at) != static_cast<ssize_t>(sizeof(mine)))
     say(std::strerror(errno), "commands may go out unordered");
   return true;
 }
