@@ -3,7 +3,8 @@
 # build lays out the board's root file system:
 #
 #   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
-#                      [--strip-modules] [--gateway static|dynamic] ROOTFS
+#                      [--strip-modules] [--gateway static|dynamic]
+#                      [--web-user NAME] ROOTFS
 #
 #   ROOTFS               the staging root (DESTDIR); ROOTFS=... or DESTDIR=...
 #                        in the environment do as well
@@ -26,12 +27,17 @@
 #                        (rcrt1.o; Debian 12's has none), else it runs at a
 #                        fixed address. The dynamic one is a randomised PIE
 #                        with full RELRO. The step says which it installs.
+#   --web-user NAME      the web server's user (default www-data), who owns
+#                        the gateway's state folder: in the staging root (its
+#                        ids from ROOTFS/etc/passwd, else this machine's) and
+#                        by a tmpfiles.d rule at boot
 #
 # Steps, each the command a firmware build would run itself:
 #   1. the modules, built in a private copy of the sources, into
 #      lib/modules/<release>/extra, then depmod -b ROOTFS <release>;
 #   2. ptz_cgi (CMake component "gateway", stripped: /usr/lib/ptz-gateway,
-#      its speed memory in /var/lib/ptz-gateway, the lighttpd snippet) and
+#      its speed memory in /var/lib/ptz-gateway, the web server's, the
+#      lighttpd snippet) and
 #      the device tools (component "tools", stripped: /usr/sbin);
 #   3. the configuration (scripts/install-config.sh): modules-load.d,
 #      modprobe.d, the udev rule, the device line of etc/mdev.conf and the
@@ -45,6 +51,7 @@ kdir=
 standins=
 strip=
 gateway=${GATEWAY_LINK:-static}
+web_user=www-data
 rootfs=${ROOTFS:-${DESTDIR:-}}
 while [ $# -gt 0 ]; do
   case $1 in
@@ -53,6 +60,7 @@ while [ $# -gt 0 ]; do
     --against-standins) standins=1; shift ;;
     --strip-modules) strip=1; shift ;;
     --gateway) gateway=${2:-}; shift 2 ;;
+    --web-user) web_user=${2:-}; shift 2 ;;
     -*) usage ;;
     *) rootfs=$1; shift ;;
   esac
@@ -141,13 +149,21 @@ log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '
 
 # 2. User space, cross-built with the preset of the gateway's linking.
 log "building ptz_cgi ($gateway) and the device tools"
-cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr -S "$top" >/dev/null
+cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr -DPTZ_WEB_USER="$web_user" -S "$top" >/dev/null
 cmake --build "$top/build/$preset" -j2 --target ptz_cgi rjgt102-reg sar-adc >/dev/null
 say_gateway "$top/build/$preset"
 for component in gateway tools; do
   DESTDIR=$rootfs cmake --install "$top/build/$preset" --prefix /usr --component "$component" \
     --strip >/dev/null
 done
+# The gateway writes its state as the web server's user, on any board.
+state=$(sed -n 's/^PTZ_GATEWAY_STATE_DIR:PATH=//p' "$top/build/$preset/CMakeCache.txt")
+ids=$(awk -F: -v u="$web_user" '$1 == u { print $3 ":" $4 }' "$rootfs/etc/passwd" 2>/dev/null || true)
+[ -n "$ids" ] || ids=$(getent passwd "$web_user" | awk -F: '{ print $3 ":" $4 }')
+[ -n "$ids" ] || { echo "install: no user $web_user in $rootfs/etc/passwd or here (--web-user)" >&2; exit 1; }
+chown "$ids" "$rootfs$state" ||
+  { echo "install: cannot give $rootfs$state to $web_user ($ids): run as root" >&2; exit 1; }
+log "$state: owned by $web_user ($ids), and by usr/lib/tmpfiles.d/ptz-gateway.conf at boot"
 
 # 3. Configuration.
 bash "$top/scripts/install-config.sh" "$rootfs"

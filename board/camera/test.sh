@@ -70,6 +70,10 @@ for program in usr/lib/ptz-gateway/ptz_cgi usr/sbin/rjgt102-reg usr/sbin/sar-adc
   ! arm-linux-gnueabihf-readelf -S "$stage/$program" | grep -q '\.symtab' || fail "$program is not stripped"
 done
 pass "modules and programs stripped"
+# The gateway's state folder is the web server's (the init hands over nothing).
+[ "$(stat -c %u:%g "$stage/var/lib/ptz-gateway")" = 33:33 ] &&
+  grep -qx 'd /var/lib/ptz-gateway 0755 www-data www-data -' "$stage/usr/lib/tmpfiles.d/ptz-gateway.conf" ||
+  fail "the state folder is not www-data's in the staging root and its tmpfiles.d rule"
 # The gateway the install rules ship starts on any C library.
 gateway=$(file -b "$stage/usr/lib/ptz-gateway/ptz_cgi")
 [[ $gateway == *"statically linked"* ]] || fail "ptz_cgi is not linked statically: $gateway"
