@@ -52,17 +52,18 @@
 // link and must be a regular file of one link, so that nothing planted
 // there makes root write elsewhere.
 //
-// What is not promised: the order of requests that several processes of
-// the web server start side by side, or that it starts out of order.
-// lighttpd does so with requests it finds waiting in one turn of its event
-// loop (they came while it was busy): measured, it starts the later one
-// first, and a CGI has no way to see which arrived first. A request that cannot have the flock in
-// time (a holder stopped, not killed) goes on without it and still checks
-// and records, so two such requests are ordered by their checks. A lock
-// file that cannot be used leaves the commands unordered. Both say so. A
-// record from before a reboot is ahead of the clock and counts as none; in
-// the second in which this boot's uptime passes it, a request may still
-// take it for a newer one.
+// What is not promised: the order of requests that several processes of the
+// web server start side by side, or that it starts out of order. lighttpd
+// does so with requests it finds waiting in one turn of its event loop (they
+// came while it was busy): measured, it starts the later one first, and a
+// CGI has no way to see which arrived first. A request that cannot have the
+// flock in time (a holder stopped, not killed) goes on without it and still
+// checks and records, so two such requests are ordered by their checks. A
+// lock file that cannot be used leaves the commands unordered. Both say so.
+// A record from before a reboot is ahead of the clock and counts as none; in
+// the second in which this boot's uptime passes it, a request may still take
+// it for a newer one.
+
 namespace {
 
 constexpr int kAxes = 2;
