@@ -159,7 +159,7 @@ done
 # The gateway writes its state as the web server's user, on any board.
 state=$(sed -n 's/^PTZ_GATEWAY_STATE_DIR:PATH=//p' "$top/build/$preset/CMakeCache.txt")
 ids=$(awk -F: -v u="$web_user" '$1 == u { print $3 ":" $4 }' "$rootfs/etc/passwd" 2>/dev/null || true)
-[ -n "$ids" ] || ids=$(getent passwd "$web_user" | awk -F: '{ print $3 ":" $4 }')
+[ -n "$ids" ] || ids=$(getent passwd "$web_user" | awk -F: '{ print $3 ":" $4 }' || true)
 [ -n "$ids" ] || { echo "install: no user $web_user in $rootfs/etc/passwd or here (--web-user)" >&2; exit 1; }
 chown "$ids" "$rootfs$state" ||
   { echo "install: cannot give $rootfs$state to $web_user ($ids): run as root" >&2; exit 1; }
