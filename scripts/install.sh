@@ -29,7 +29,8 @@
 #                        with full RELRO. The step says which it installs.
 #   --web-user NAME      the web server's user (default www-data), who owns
 #                        the gateway's state folder: in the staging root (its
-#                        ids from ROOTFS/etc/passwd, else this machine's) and
+#                        ids from ROOTFS/etc/passwd, or this machine's when
+#                        the root has none yet) and
 #                        by a tmpfiles.d rule at boot
 #
 # Steps, each the command a firmware build would run itself:
@@ -158,9 +159,10 @@ for component in gateway tools; do
 done
 # The gateway writes its state as the web server's user, on any board.
 state=$(sed -n 's/^PTZ_GATEWAY_STATE_DIR:PATH=//p' "$top/build/$preset/CMakeCache.txt")
-ids=$(awk -F: -v u="$web_user" '$1 == u { print $3 ":" $4 }' "$rootfs/etc/passwd" 2>/dev/null || true)
-[ -n "$ids" ] || ids=$(getent passwd "$web_user" | awk -F: '{ print $3 ":" $4 }' || true)
-[ -n "$ids" ] || { echo "install: no user $web_user in $rootfs/etc/passwd or here (--web-user)" >&2; exit 1; }
+passwd=$rootfs/etc/passwd
+[ -f "$passwd" ] || passwd=/etc/passwd  # the image adds its own later
+ids=$(awk -F: -v u="$web_user" '$1 == u { print $3 ":" $4 }' "$passwd")
+[ -n "$ids" ] || { echo "install: no user $web_user in $passwd (--web-user)" >&2; exit 1; }
 chown "$ids" "$rootfs$state" ||
   { echo "install: cannot give $rootfs$state to $web_user ($ids): run as root" >&2; exit 1; }
 log "$state: owned by $web_user ($ids), and by usr/lib/tmpfiles.d/ptz-gateway.conf at boot"
