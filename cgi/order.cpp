@@ -3,6 +3,7 @@
 
 #include "process.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,23 +14,32 @@
 
 // Why the newest command of each axis is the last one at the head.
 //
-// Each request takes a stamp on the monotonic clock first thing in main
-// (request_stamp_ns). A movement command is converted, checked and sent
-// while its request holds an exclusive flock on kOrderPath, which records
-// per axis (pan/tilt, home included; zoom) the stamp of the newest request
-// whose command has gone out:
+// "Newer" is the order in which the web server started the requests. What
+// this assumes of the web server: one process starts the CGI processes one
+// after another in the order the requests reached it, as lighttpd does. The
+// kernel then hands out their pids in that order, so a request's place is
+// its pid, recorded by the kernel when it was started; no stamp our code
+// takes can be (exec and the dynamic loader run first, for a time no one
+// bounds). The pid counter wraps around: each request also keeps the
+// monotonic time main started at (request_stamp_ns), and two requests whose
+// starts lie more than kPidWindowNs apart are ordered by that time, which is
+// wrong only for a start delayed that long. Within the window, a pid lower by
+// more than kPidWrapGap has wrapped around and is the newer.
+//
+// A movement command is converted, checked and sent while its request holds
+// an exclusive flock on kOrderPath, which records per axis (pan/tilt, home
+// included; zoom) the place of the newest request whose command has gone
+// out:
 //  - a request older than that record does not send: a newer command of
 //    its axis is at the head already, and sending the older one after it
 //    would undo it. Its client still gets the answer line, and standard
 //    error says "superseded";
-//  - otherwise it records its stamp and sends before it drops the lock.
-// So per axis the packets leave in the order of their stamps, whatever
-// order the waiters get the flock in (flock promises none). The newest
-// command of an axis always finds an older record and goes out, and every
-// later sender of its axis is older and stays quiet. Only the check and the
-// send are under the lock; the replies are awaited after it, so exchanges
-// overlap as before. A superseded move has already stored its speeds; a
-// stop that repeats them still stops.
+//  - otherwise it records its place and sends before it drops the lock.
+// So per axis the packets leave in the order the requests were started,
+// whatever order the waiters get the flock in (flock promises none). Only
+// the check and the send are under the lock; the replies are awaited after
+// it, so exchanges overlap as before. A superseded move has already stored
+// its speeds; a stop that repeats them still stops.
 //
 // Why a flock, polled: the kernel drops it when its holder dies, so a
 // killed request never blocks the next. It is tried with LOCK_NB against a
@@ -43,16 +53,28 @@
 // link and must be a regular file of one link, so that nothing planted
 // there makes root write elsewhere.
 //
-// What is not guaranteed: a request that cannot have the flock in time (a
-// holder stopped, not killed) goes on without it and still checks and
-// records; two such requests are ordered by their checks, not their stamps.
-// A lock file that cannot be used leaves the commands unordered. Both say
-// so. Stamps count from boot: a record from before a reboot is ahead of the
-// clock and counts as none.
+// What is not promised: the order of requests that several processes of the
+// web server start side by side, or that it starts out of order. lighttpd
+// does so with requests it finds waiting in one turn of its event loop (they
+// came while it was busy): measured, it starts the later one first, and a
+// CGI has no way to see which arrived first. A request that cannot have the
+// flock in time (a holder stopped, not killed) goes on without it and still
+// checks and records, so two such requests are ordered by their checks. A
+// lock file that cannot be used leaves the commands unordered. Both say so.
+// A record from before a reboot is ahead of the clock and counts as none; in
+// the second in which this boot's uptime passes it, a request may still take
+// it for a newer one.
 
 namespace {
 
 constexpr int kAxes = 2;
+// Pids of requests started this close together cannot have wrapped around.
+constexpr long long kPidWindowNs = 1000000000LL;
+// Half the smallest pid space a kernel is built with (32768).
+constexpr long long kPidWrapGap = 16384;
+// The kernel's largest pid: anything else in a record is no pid (a record
+// of an older version holds only times).
+constexpr long long kPidMax = 4194304;
 int s_fd = -1;
 order_state s_state = order_state::unused;
 
@@ -68,6 +90,20 @@ int axis_of(const unsigned char *packet) {
     default:
       return -1;
   }
+}
+
+// A request's place: when main started, and its pid.
+struct place {
+  long long stamp_ns;
+  long long pid;
+};
+
+bool started_after(const place &a, const place &b) {
+  const bool pids = a.pid > 0 && a.pid <= kPidMax && b.pid > 0 && b.pid <= kPidMax;
+  if (!pids || a.stamp_ns - b.stamp_ns > kPidWindowNs || b.stamp_ns - a.stamp_ns > kPidWindowNs)
+    return a.stamp_ns > b.stamp_ns;
+  const long long gap = a.pid - b.pid;
+  return gap > kPidWrapGap ? false : gap < -kPidWrapGap ? true : gap > 0;
 }
 
 void say(const char *why, const char *then) {
@@ -122,12 +158,13 @@ order_state order_lock_state() { return s_state; }
 bool order_admit(const unsigned char *packet) {
   const int axis = axis_of(packet);
   if (s_fd < 0 || axis < 0) return true;
-  const long long mine = request_stamp_ns();
-  long long newest[kAxes] = {};
-  // A shorter file: no newer command of that axis.
-  if (pread(s_fd, newest, sizeof(newest), 0) < 0)
+  const place mine{request_stamp_ns(), getpid()};
+  // Per axis its newest place; a shorter file: no newer command there.
+  std::array<place, kAxes> record{};
+  if (pread(s_fd, record.data(), sizeof(record), 0) < 0)
     say(std::strerror(errno), "commands may go out unordered");
-  if (newest[axis] > mine && newest[axis] / 1000000 <= monotonic_ms()) {
+  const place newest = record[static_cast<std::size_t>(axis)];
+  if (newest.stamp_ns / 1000000 <= monotonic_ms() && started_after(newest, mine)) {
     std::fputs("ptz_cgi: superseded by a newer command; not sent\n", stderr);
     return false;
   }

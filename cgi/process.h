@@ -21,8 +21,9 @@ long long monotonic_ms();
 // keeps its own limit.
 inline constexpr int kRequestBudgetMs = 4500;
 void start_request_budget();
-// When main started the budget, in nanoseconds on the monotonic clock: the
-// request's place among all requests. 0 in-process, where no budget runs.
+// When main started the budget, in nanoseconds on the monotonic clock; 0
+// in-process, where no budget runs. It tells a wrapped pid from an older one
+// (order.cpp); the pid gives the order.
 long long request_stamp_ns();
 // `limit`, or what is left of the budget when that is less (never below 0).
 int request_wait_ms(int limit);

@@ -20,19 +20,24 @@
 // to the speed memory takes it. But it is a 0777 file in /dev/shm that any
 // local user may hold, cut short or set to any value, and it outlives every
 // process, so a request killed while holding it leaves it taken. So:
-//  - It is only ever tried (sem_trywait), again and again up to
-//    kSemTakeoverMs on the monotonic clock (retry_for): no call can block,
-//    and no signal has to cut one.
+//  - It is only ever tried (sem_trywait): no call can block, and no signal
+//    has to cut one.
 //  - Movement requests hold the order flock (order.cpp) while they take it,
-//    so while we hold the flock no live request holds the semaphore: one
-//    still taken after kSemTakeoverMs belongs to a dead request, and we
-//    inherit its token; our sem_post returns the value to 1. Without a
-//    usable lock file a taker may be alive, so the request goes on without
-//    the token; when a live holder kept the flock, it does not even try.
-//  - A file cut short makes the semaphore's memory fault (SIGBUS). The
-//    handler maps a blank page over it and returns, so the C library's call
-//    finishes on harmless memory and nothing jumps out of it; the request
-//    then says the semaphore is unusable and goes on.
+//    so while we hold the flock no live request of the web server holds the
+//    semaphore: one taken then is a dead request's or another user's, and
+//    waiting for it would only let them delay the command. So it is tried
+//    once, and a taken one is inherited; our sem_post returns the value to
+//    1. Without a usable lock file a taker may be a live request, so it is
+//    tried up to kSemTakeoverMs (retry_for), then the request goes on
+//    without the token; when a live holder kept the flock, it does not even
+//    try.
+//  - A file cut short makes the semaphore's memory fault (SIGBUS), and any
+//    local user may cut it: uncaught, that would kill every request before
+//    its command goes out. The handler maps a blank page over it and
+//    returns, so the C library's call finishes on harmless memory and
+//    nothing jumps out of it; the request then says the semaphore is
+//    unusable and goes on. A size check before the call could not stand in:
+//    the file can be cut between the check and the call.
 //  - A failed sem_post (another user set the value to SEM_VALUE_MAX) is
 //    reported; the command still goes out.
 // The order flock, not the semaphore, is what orders the requests; the
@@ -110,17 +115,22 @@ int semaphore_p() {
   // the next holder of the lock take it over from us.
   if (!sem || order_lock_state() == order_state::lost) return 0;
   int err = 0;
-  const bool in_time = retry_for(kSemTakeoverMs, [&] {
+  const auto attempt = [&] {
     if (sem_trywait(sem) == 0) return s_held = true;
     err = errno;
     return err != EAGAIN || s_faulted;
-  });
+  };
+  if (held_order()) {
+    attempt();
+  } else {
+    retry_for(kSemTakeoverMs, attempt);
+  }
   if (s_faulted) {
     unusable("its file is shorter than a semaphore");
-  } else if (!in_time && held_order()) {
-    std::fputs("ptz_cgi: taking over the speed memory lock of a dead request\n", stderr);
+  } else if (!s_held && err == EAGAIN && held_order()) {
+    std::fputs("ptz_cgi: semaphore sem_cgi: taken outside the lock file; taking it over\n", stderr);
     s_held = true;
-  } else if (!in_time) {
+  } else if (!s_held && err == EAGAIN) {
     char why[32];
     std::snprintf(why, sizeof(why), "still taken after %d ms", kSemTakeoverMs);
     unusable(why);

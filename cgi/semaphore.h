@@ -11,8 +11,9 @@ extern sem_t *sem;
 // Opens (creating if needed, free) "sem_cgi". On failure says so and
 // returns -1; the access then goes on without it.
 int sem_create_or_open();
-// Takes the semaphore, trying for at most kSemTakeoverMs. When it cannot
-// be had or used, says so on standard error and returns without it.
+// Takes the semaphore: tried once under the order flock (a taken one is
+// inherited), otherwise for at most kSemTakeoverMs. When it cannot be had
+// or used, says so on standard error and returns without it.
 int semaphore_p();
 // Releases what semaphore_p took; a failure is reported, and the request
 // goes on.
@@ -23,6 +24,5 @@ int close_sem();
 int del_semvalue();
 
 inline constexpr const char kSemName[] = "sem_cgi";
-// How long a request tries a semaphore left taken, by a dead request when
-// it holds the order lock.
+// How long a request without the order lock tries a taken semaphore.
 inline constexpr int kSemTakeoverMs = 2000;

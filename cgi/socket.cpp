@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 std::uint16_t s_wSerPort = 0;
@@ -62,16 +63,34 @@ bool poll_readable(int fd, int timeout_ms) {
 // simulator, like a VISCA server, answers from the socket it was sent to.
 class udp_transport final : public visca_transport {
  public:
-  int open() override { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+  int open() override {
+    timeout_ms_ = -1;
+    return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  }
   void send(int fd, const unsigned char *packet, std::size_t length, const sockaddr *address,
             socklen_t address_length) override {
     if (connect(fd, address, address_length) == 0) (void)::send(fd, packet, length, 0);
   }
-  bool wait_readable(int fd, int timeout_ms) override { return poll_readable(fd, timeout_ms); }
+  // The wait is the receive itself, bounded by the socket's receive
+  // timeout: one call per reply, and the timeout is set again only when the
+  // request's budget cuts it.
+  bool wait_readable(int fd, int timeout_ms) override {
+    if (timeout_ms == timeout_ms_) return true;
+    const timeval bound{timeout_ms / 1000, static_cast<suseconds_t>(timeout_ms % 1000) * 1000};
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound)) != 0)
+      return poll_readable(fd, timeout_ms);
+    timeout_ms_ = timeout_ms;
+    return true;
+  }
   long receive(int fd, unsigned char *buffer, std::size_t size) override {
-    return recv(fd, buffer, size, 0);
+    const long got = recv(fd, buffer, size, 0);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) errno = ETIMEDOUT;
+    return got;
   }
   void close(int fd) override { ::close(fd); }
+
+ private:
+  int timeout_ms_ = -1;  // the receive timeout set on the open socket
 };
 
 udp_transport s_udp;
@@ -133,8 +152,9 @@ void cmd_send_to_server(int socket, const unsigned char *packet, int packet_leng
     const bool readable = wait > 0 && s_transport->wait_readable(socket, static_cast<int>(wait));
     const long got = readable ? s_transport->receive(socket, reply, sizeof(reply)) : -1;
     if (got < 0) {
+      const bool failed = readable && errno != ETIMEDOUT;
       std::fprintf(stderr, "ptz_cgi: reply %d of %d from the VISCA server %s%s\n", i + 1, awaited,
-                   readable ? "failed: " : "timed out", readable ? std::strerror(errno) : "");
+                   failed ? "failed: " : "timed out", failed ? std::strerror(errno) : "");
       return;
     }
     unpack_cmd(reply, static_cast<std::size_t>(got));

@@ -26,7 +26,9 @@ class visca_transport {
   // Sends to the server, whose datagrams alone are received after it.
   virtual void send(int fd, const unsigned char *packet, std::size_t length,
                     const sockaddr *address, socklen_t address_length) = 0;
-  // Whether a datagram is readable within timeout_ms.
+  // Whether a datagram may be received within timeout_ms. A transport that
+  // bounds the receive itself says true, and its receive fails with
+  // ETIMEDOUT when nothing came in time.
   virtual bool wait_readable(int fd, int timeout_ms) = 0;
   // The length of the datagram received into `buffer`, or -1 with errno
   // set.

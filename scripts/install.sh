@@ -4,7 +4,8 @@
 #
 #   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
 #                      [--strip-modules] [--gateway static|dynamic]
-#                      [--user NAME] [--password-file FILE] [--controllers ADDRS] ROOTFS
+#                      [--web-user NAME] [--user NAME] [--password-file FILE]
+#                      [--controllers ADDRS] ROOTFS
 #
 #   ROOTFS               the staging root (DESTDIR); ROOTFS=... or DESTDIR=...
 #                        in the environment do as well
@@ -32,6 +33,11 @@
 #                        (rcrt1.o; Debian 12's has none), else it runs at a
 #                        fixed address. The dynamic one is a randomised PIE
 #                        with full RELRO. The step says which it installs.
+#   --web-user NAME      the web server's user (default www-data), who owns
+#                        the gateway's state folder: in the staging root (its
+#                        ids from ROOTFS/etc/passwd, or this machine's when
+#                        the root has none yet) and
+#                        by a tmpfiles.d rule at boot
 #   --user NAME          the login of the page and the gateway (default admin)
 #   --password-file FILE its password, the file's first line (- reads standard
 #                        input). Without it no password is installed: the
@@ -45,7 +51,8 @@
 #   1. the modules, built in a private copy of the sources, into
 #      lib/modules/<release>/extra, then depmod -b ROOTFS <release>;
 #   2. ptz_cgi (CMake component "gateway", stripped: /usr/lib/ptz-gateway,
-#      its speed memory in /var/lib/ptz-gateway, the lighttpd snippet) and
+#      its speed memory in /var/lib/ptz-gateway, the web server's, the
+#      lighttpd snippet) and
 #      the device tools (component "tools", stripped: /usr/sbin);
 #   3. the configuration (scripts/install-config.sh): modules-load.d,
 #      modprobe.d, the udev rule, the device line of etc/mdev.conf and the
@@ -64,6 +71,7 @@ standins=
 board_symbols=
 strip=
 gateway=${GATEWAY_LINK:-static}
+web_user=www-data
 rootfs=${ROOTFS:-${DESTDIR:-}}
 user='admin'
 password_file=
@@ -76,6 +84,7 @@ while [ $# -gt 0 ]; do
     --board-symbols) board_symbols=${2:-}; shift 2 ;;
     --strip-modules) strip=1; shift ;;
     --gateway) gateway=${2:-}; shift 2 ;;
+    --web-user) web_user=${2:-}; shift 2 ;;
     --user) user=${2:-}; shift 2 ;;
     --password-file) password_file=${2:?}; shift 2 ;;
     --controllers) controllers=${2:-}; shift 2 ;;
@@ -213,13 +222,22 @@ log "modules: $(find "$rootfs/lib/modules/$release/extra" -name '*.ko' -printf '
 
 # 2. User space, cross-built with the preset of the gateway's linking.
 log "building ptz_cgi ($gateway) and the device tools"
-cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr -S "$top" >/dev/null
+cmake --preset "$preset" -DCMAKE_INSTALL_PREFIX=/usr -DPTZ_WEB_USER="$web_user" -S "$top" >/dev/null
 cmake --build "$top/build/$preset" -j2 --target ptz_cgi rjgt102-reg sar-adc >/dev/null
 say_gateway "$top/build/$preset"
 for component in gateway tools; do
   DESTDIR=$rootfs cmake --install "$top/build/$preset" --prefix /usr --component "$component" \
     --strip >/dev/null
 done
+# The gateway writes its state as the web server's user, on any board.
+state=$(sed -n 's/^PTZ_GATEWAY_STATE_DIR:PATH=//p' "$top/build/$preset/CMakeCache.txt")
+passwd=$rootfs/etc/passwd
+[ -f "$passwd" ] || passwd=/etc/passwd  # the image adds its own later
+ids=$(awk -F: -v u="$web_user" '$1 == u { print $3 ":" $4 }' "$passwd")
+[ -n "$ids" ] || { echo "install: no user $web_user in $passwd (--web-user)" >&2; exit 1; }
+chown "$ids" "$rootfs$state" ||
+  { echo "install: cannot give $rootfs$state to $web_user ($ids): run as root" >&2; exit 1; }
+log "$state: owned by $web_user ($ids), and by usr/lib/tmpfiles.d/ptz-gateway.conf at boot"
 
 # 3. Configuration.
 bash "$top/scripts/install-config.sh" "$rootfs"

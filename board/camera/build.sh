@@ -135,7 +135,8 @@ depmod -b "$root" "$release" 2>/dev/null
 # dynamically linked program searches the library folders at each start.
 qemu-arm-static "$userland/root/sbin/ldconfig" -r "$root"
 
-(cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc --owner=0:0) |
+# Owners as staged: the install gives the gateway's state folder to www-data.
+(cd "$root" && find . | LC_ALL=C sort | cpio --quiet -o -H newc) |
   gzip -1 >"$out/camera.cpio.gz"
 echo "camera: $kernel root $(du -sh "$root" | cut -f1) (staging root $(du -sh "$stage" | cut -f1))," \
   "initramfs $(du -h "$out/camera.cpio.gz" | cut -f1)" >&2

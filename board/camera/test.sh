@@ -83,6 +83,10 @@ if bash scripts/install.sh --kernel "$kernel" "$tmp/bare" >"$tmp/bare.out" 2>&1 
 else
   pass "modules at version $version; install without the platform's services stops"
 fi
+# The gateway's state folder is the web server's (the init hands over nothing).
+[ "$(stat -c %u:%g "$stage/var/lib/ptz-gateway")" = 33:33 ] &&
+  grep -qx 'd /var/lib/ptz-gateway 0755 www-data www-data -' "$stage/usr/lib/tmpfiles.d/ptz-gateway.conf" ||
+  fail "the state folder is not www-data's in the staging root and its tmpfiles.d rule"
 # The gateway the install rules ship starts on any C library.
 gateway=$(file -b "$stage/usr/lib/ptz-gateway/ptz_cgi")
 [[ $gateway == *"statically linked"* ]] || fail "ptz_cgi is not linked statically: $gateway"

@@ -55,22 +55,50 @@ try {
   await button('Home').focus(); // the slider takes arrows as its own
   await page.keyboard.down('ArrowLeft');
   await headGets('81 01 06 01 11 10 01 03 FF');
+  // A speed change while held goes out.
+  await page.getByLabel('Pan and tilt speed').evaluate((e) => (e.value = '40') && e.dispatchEvent(new Event('input')));
+  await headGets('81 01 06 01 14 10 01 03 FF');
   await (await context.newCDPSession(page)).send('Emulation.setFocusEmulationEnabled', { enabled: false });
   const other = await context.newPage();
   await other.bringToFront();
-  await headGets('81 01 06 01 11 10 03 03 FF');
+  await headGets('81 01 06 01 14 10 03 03 FF');
   await other.close().then(() => page.keyboard.up('ArrowLeft'));
-  // A hidden page (a phone locking its screen) ends a press. Headless
-  // chromium never hides a page itself, so the page is told it is hidden.
+  // The head answers in 500 ms, so that the queue holds what follows. Leaving
+  // the page just after a release still stops.
+  await page.route('**/cgi-bin/**', (r) => r.fetch().then((res) => setTimeout(() => r.fulfill({ response: res }), 500)));
   await page.getByLabel('Pan and tilt speed').fill('20');
   await hold('Down');
   await headGets('81 01 06 01 10 06 03 02 FF');
+  await page.mouse.up().then(() => page.goto(pageUrl));
+  await headGets('81 01 06 01 10 06 03 03 FF');
+  // A hidden page (a phone locking its screen) ends a press, and a move
+  // queued before does not follow its stop. Headless chromium never hides a
+  // page itself, so the page is told it is hidden.
+  await page.getByLabel('Pan and tilt speed').fill('20');
+  await button('Home').focus();
+  await page.keyboard.down('ArrowRight');
+  await headGets('81 01 06 01 07 10 02 03 FF');
+  await page.keyboard.down('ArrowUp');
   await page.evaluate(() => Object.defineProperty(document, 'visibilityState', { value: 'hidden' })
     && document.dispatchEvent(new Event('visibilitychange')));
-  await headGets('81 01 06 01 10 06 03 03 FF');
-  await page.mouse.up();
+  await headGets('81 01 06 01 07 10 03 03 FF');
+  await page.waitForTimeout(1000);
+  if ((await packetLog()).includes('02 01 FF', seen)) throw new Error('a queued move followed the stop');
+  await page.keyboard.up('ArrowUp').then(() => page.keyboard.up('ArrowRight'));
+  await page.unroute('**/cgi-bin/**');
   // Zoom held tele, then home and the two queries.
   await page.reload();
+  // '+' typed with Shift, Shift let go first: the key comes up as '='.
+  await button('Home').focus();
+  await page.keyboard.down('Shift').then(() => page.keyboard.down('Equal'));
+  await headGets('81 01 04 07 24 FF');
+  await page.keyboard.up('Shift').then(() => page.keyboard.up('Equal'));
+  await headGets('81 01 04 07 00 FF');
+  // A focused pad button moves while Enter is held.
+  await button('Up').focus().then(() => page.keyboard.down('Enter'));
+  await headGets('81 01 06 01 10 07 03 01 FF');
+  await page.keyboard.up('Enter');
+  await headGets('81 01 06 01 10 07 03 03 FF');
   await page.getByLabel('Zoom speed').fill('40');
   await hold('Tele');
   await headGets('81 01 04 07 26 FF');
@@ -80,10 +108,16 @@ try {
   await button('Home').click();
   await headGets('81 01 06 04 FF');
   await button('Ask position').click();
-  await expectText(page.getByLabel('Position answer'), 'aPC800080000');
+  await expectText(page.getByLabel('Position answer'), 'aPC800080000 (fixed answer');
   await button('Ask zoom').click();
-  await expectText(page.getByLabel('Zoom answer'), 'GZ555');
+  await expectText(page.getByLabel('Zoom answer'), 'GZ555 (fixed answer');
   if (await log.filter({ hasText: 'failed' }).count()) throw new Error('a request failed');
+  // The head down (the answer alone), then the camera out of reach.
+  const status = page.getByRole('status');
+  await page.route('**/cgi-bin/**', (r) => r.fulfill({ body: 'aPC80008000' }));
+  await button('Home').click().then(() => expectText(status, 'the camera head did not answer'));
+  await page.route('**/cgi-bin/**', (r) => r.abort('connectionrefused'));
+  await button('Home').click().then(() => expectText(status, 'no connection to the camera'));
   await page.screenshot({ path: screenshot, fullPage: true });
   // While the operator is logged in, another site's <img> and no-cors fetch get answers, no moves.
   const before = await packetLog();
@@ -98,7 +132,7 @@ try {
   elsewhere.close();
   const after = (await packetLog()).slice(before.length);
   if (/  81 01 /.test(after)) throw new Error(`another site's page moved the head: ${after}`);
-  console.log(`page: press, release, blur, hidden, zoom, home, queries; another site moved nothing; screenshot ${resolve(screenshot)}`);
+  console.log(`page: press, release, speed, blur, leaving, hidden, shift, enter, zoom, home, queries, silent head; another site moved nothing; screenshot ${resolve(screenshot)}`);
 } finally {
   await browser.close();
 }
