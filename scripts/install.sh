@@ -3,7 +3,8 @@
 # build lays out the board's root file system:
 #
 #   scripts/install.sh [--kernel 6.1|4.9 | --kdir DIR] [--against-standins]
-#                      [--strip-modules] [--gateway static|dynamic]
+#                      [--board-symbols FILE] [--strip-modules]
+#                      [--gateway static|dynamic]
 #                      [--web-user NAME] [--user NAME] [--password-file FILE]
 #                      [--controllers ADDRS] ROOTFS
 #
