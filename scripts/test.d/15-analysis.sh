@@ -70,4 +70,14 @@ if [ ${#guest[@]} -gt 0 ]; then
     status=1
   fi
 fi
+# The test command runs what it is asked or says why not: a name that is no
+# stage fails and lists the stages, as --help does.
+if ! bash scripts/test.sh 10 >/dev/null 2>build/analysis-stages.log &&
+    grep -q ' 15-analysis ' build/analysis-stages.log &&
+    bash scripts/test.sh --help | grep -q ' 15-analysis '; then
+  echo "analysis: the test command refuses an unknown stage and lists the stages"
+else
+  echo "analysis: the test command accepts an unknown stage or lists no stages" >&2
+  status=1
+fi
 exit $status
