@@ -8,6 +8,11 @@
 #
 # A name that is no stage ("10", a typo) fails before anything runs, and
 # the usage lists the stages.
+#
+# Each stage runs in a mount namespace of its own with a private /tmp and
+# /dev/shm: the gateway's fixed names ("/tmp/viscaport.txt", "sem_cgi") are
+# then the stage's alone, and a second checkout's run on the machine can
+# neither redirect nor block its requests.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -40,7 +45,9 @@ for name in "${stages[@]}"; do
   echo "=== stage $name"
   start=$(date +%s)
   rc=0
-  bash "scripts/test.d/$name.sh" || rc=$?
+  unshare --mount --propagation private bash -c \
+    'mount -t tmpfs tmpfs /tmp && mount -t tmpfs tmpfs /dev/shm && exec bash "$1"' \
+    - "scripts/test.d/$name.sh" || rc=$?
   took="$(( $(date +%s) - start )) s"
   case $rc in
     0)
