@@ -27,8 +27,12 @@ fi
 # The ABI changes with security updates and old ones leave the archive, so
 # the version is derived from apt on every run (after refreshing the package
 # lists once if they do not know it).
+# apt's own cache of the package lists is kept here (an image may turn it
+# off, and every lookup then reads all the lists again, seconds of CPU); apt
+# checks it against the lists and rebuilds it when they change.
 resolve_kver() {
-  apt-cache depends linux-headers-armmp:armhf 2>/dev/null |
+  apt-cache -o Dir::Cache::pkgcache="$KCACHE/apt-pkgcache.bin" \
+    depends linux-headers-armmp:armhf 2>/dev/null |
     sed -n 's/^ *Depends: linux-headers-\([^:]*\)\(:armhf\)\?$/\1/p' | head -n1
 }
 KVER=$(resolve_kver)
