@@ -12,7 +12,8 @@
 # Each stage runs in a mount namespace of its own with a private /tmp and
 # /dev/shm: the gateway's fixed names ("/tmp/viscaport.txt", "sem_cgi") are
 # then the stage's alone, and a second checkout's run on the machine can
-# neither redirect nor block its requests.
+# neither redirect nor block its requests. A checkout in /tmp is mounted
+# back in its place.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -46,8 +47,9 @@ for name in "${stages[@]}"; do
   start=$(date +%s)
   rc=0
   unshare --mount --propagation private bash -c \
-    'mount -t tmpfs tmpfs /tmp && mount -t tmpfs tmpfs /dev/shm && exec bash "$1"' \
-    - "scripts/test.d/$name.sh" || rc=$?
+    'mount -t tmpfs tmpfs /tmp && mount -t tmpfs tmpfs /dev/shm &&
+     { [[ $2 != /tmp/* ]] || { mkdir -p "$2" && mount -c --bind /proc/self/cwd "$2"; }; } &&
+     exec bash "$1"' - "scripts/test.d/$name.sh" "$top" || rc=$?
   took="$(( $(date +%s) - start )) s"
   case $rc in
     0)
