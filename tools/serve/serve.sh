@@ -104,9 +104,10 @@ serve_stop() {
   done
   serve_lighttpd_pid=
   serve_sim_pid=
-  # Only the file this run's simulator wrote is taken back.
-  if [ -n "$serve_port_file" ] && serve_read "$serve_port_file" 2>/dev/null |
-      cmp -s - "$serve_own_port"; then
+  # Only the file this run's simulator wrote is taken back, or its place
+  # when it wrote none: a simulator that did not start loses nothing.
+  if [ -n "$serve_port_file" ] && { ! [ -e "$serve_port_file" ] && ! [ -L "$serve_port_file" ] ||
+      serve_read "$serve_port_file" 2>/dev/null | cmp -s - "$serve_own_port"; }; then
     if [ -n "$serve_saved_port" ] && serve_port_live "$serve_saved_port" >/dev/null; then
       # Renamed into place: whatever stands there now is replaced, never
       # opened (a FIFO would block, a link would be written through).
