@@ -2,7 +2,8 @@
 # Serves the gateway like the camera does: builds ptz_cgi and the VISCA head
 # simulator, starts the simulator and lighttpd on 127.0.0.1, and prints the
 # URL with example requests. Ctrl-C stops both and puts /tmp/viscaport.txt
-# back as it was.
+# back as it was when it named a running simulator (which it says), and
+# leaves a later run's alone. Whatever it starts ends with it, a SIGKILL too.
 #
 #   usage: scripts/run.sh [--board [--kernel 6.1|4.9]] [--port N] [--once] [--timeout SECONDS]
 #                         [--no-login] [-- visca_sim options]
@@ -95,7 +96,7 @@ if [ -n "$board" ]; then
   # shellcheck disable=SC2317 # called by the trap
   board_cleanup() {
     local rc=$?
-    trap - INT TERM EXIT
+    trap - INT TERM HUP EXIT
     set +e
     [ -z "${tailer:-}" ] || kill "$tailer" 2>/dev/null
     if [ -n "$camera_qemu_pid" ]; then
@@ -105,7 +106,7 @@ if [ -n "$board" ]; then
     exit "$rc"
   }
   trap board_cleanup EXIT
-  trap 'echo; echo "stopping"; exit 0' INT TERM
+  trap 'echo; echo "stopping"; exit 0' INT TERM HUP
   echo "run: booting the $kernel camera (console: $log)"
   camera_boot "$kernel" "$port" "$log"
   started=$SECONDS
@@ -128,7 +129,8 @@ if [ -n "$board" ]; then
     exit 0
   fi
   echo "The simulator's packet log in the guest follows. Ctrl-C powers the camera off."
-  tail -n +1 -f "$log" | sed -u -n '/^camera: ready/,$ { /^camera: ready/d; p }' &
+  # Ends within a second of this script, however it ends.
+  tail --pid=$$ -n +1 -f "$log" | sed -u -n '/^camera: ready/,$ { /^camera: ready/d; p }' &
   tailer=$!
   deadline=$(( ${timeout:-0} > 0 ? SECONDS + timeout : 0 ))
   while camera_running; do
@@ -155,14 +157,14 @@ work=$(mktemp -d /tmp/ptz_serve.XXXXXX)
 # Runs to the end on every way out, failures included.
 cleanup() {
   local rc=$?
-  trap - INT TERM EXIT
+  trap - INT TERM HUP EXIT
   set +e
   serve_stop
   rm -rf "$work"
   exit "$rc"
 }
 trap cleanup EXIT
-trap 'echo; echo "stopping"; exit 0' INT TERM
+trap 'echo; echo "stopping"; exit 0' INT TERM HUP
 
 serve_prepare "$work" "$cgi"
 install -m 0644 web/index.html "$work/htdocs/"
@@ -182,7 +184,7 @@ if [ -n "$once" ]; then
 fi
 
 echo "Each packet the simulator handles is logged below. Ctrl-C stops."
-sleep "${timeout:-infinity}" &
+setpriv --pdeathsig KILL sleep "${timeout:-infinity}" &
 timer=$!
 # Ends when the timer runs out or either server dies.
 wait -n "$timer" "$serve_lighttpd_pid" "$serve_sim_pid" || true

@@ -14,7 +14,8 @@
 #   camera_kill        stops QEMU at once (a trap's last resort)
 #
 # QEMU runs in a session of its own: Ctrl-C in the terminal reaches the
-# caller, which powers the guest off, and not the emulator. Its console input
+# caller, which powers the guest off, and not the emulator; the emulator is
+# killed with its caller all the same, a SIGKILL too. Its console input
 # is a FIFO held open here. User-mode networking with restrict=on: the guest
 # reaches nothing outside the emulator, and only 127.0.0.1:PORT listens.
 
@@ -48,7 +49,7 @@ camera_boot() {
   for a in "${BOARD_MACHINE[@]}"; do
     [ "$a" = -nic ] || [ "$a" = none ] || machine+=("$a")
   done
-  setsid qemu-system-arm "${machine[@]}" \
+  setsid setpriv --pdeathsig KILL qemu-system-arm "${machine[@]}" \
     -netdev "user,id=n0,restrict=on,hostfwd=tcp:127.0.0.1:$port-:80" \
     -device virtio-net-device,netdev=n0 \
     -kernel "$BOARD_KIMAGE" -dtb "$common/board.dtb" -initrd "$common/$kernel/camera.cpio.gz" \

@@ -38,9 +38,12 @@ src=$(realpath "$1")
 out=$2
 [ -f "$src/Kbuild" ] || { echo "build-module: no Kbuild in $src" >&2; exit 2; }
 
-bash "$here/prepare.sh"
+# The cache as the caller prepared it (each stage does, first): asking apt
+# again for every module costs seconds each. A first run prepares it.
+env_sh=${KCACHE:-/var/cache/ptzcam-kernel}/env.sh
+[ -f "$env_sh" ] || bash "$here/prepare.sh"
 # shellcheck source=/dev/null
-. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+. "$env_sh"
 
 case $arch in
   arm) kdir=${kdir:-$KDIR_ARM}; cross=(ARCH=arm CROSS_COMPILE="$CROSS_COMPILE_ARM") ;;

@@ -11,9 +11,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 [ $# -gt 0 ] || { echo "usage: $0 FILE..." >&2; exit 2; }
 
-bash "$here/prepare.sh"
+# The cache as the caller prepared it (each stage does, first): asking apt
+# again for every module costs seconds each. A first run prepares it.
+env_sh=${KCACHE:-/var/cache/ptzcam-kernel}/env.sh
+[ -f "$env_sh" ] || bash "$here/prepare.sh"
 # shellcheck source=/dev/null
-. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+. "$env_sh"
 
 # checkpatch leaves a CamelCase cache in the current directory when that is a
 # git tree; run it from the cache instead.

@@ -27,8 +27,12 @@ fi
 # The ABI changes with security updates and old ones leave the archive, so
 # the version is derived from apt on every run (after refreshing the package
 # lists once if they do not know it).
+# apt's own cache of the package lists is kept here (an image may turn it
+# off, and every lookup then reads all the lists again, seconds of CPU); apt
+# checks it against the lists and rebuilds it when they change.
 resolve_kver() {
-  apt-cache depends linux-headers-armmp:armhf 2>/dev/null |
+  apt-cache -o Dir::Cache::pkgcache="$KCACHE/apt-pkgcache.bin" \
+    depends linux-headers-armmp:armhf 2>/dev/null |
     sed -n 's/^ *Depends: linux-headers-\([^:]*\)\(:armhf\)\?$/\1/p' | head -n1
 }
 KVER=$(resolve_kver)
@@ -76,12 +80,18 @@ ENV
   fi
 }
 
+work=$(mktemp -d "$KCACHE/.work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
 # The Linux 4.9 debug kernel and its module build tree (not from apt: built
 # once from the 4.9.337 release, see the package's BUILD.md), unpacked when
-# the package is at hand. A run that cannot see it (a copy of the tree kept
-# elsewhere) keeps the tree an earlier run unpacked, since the cache and its
-# env.sh are shared by every checkout on the machine; KDIR_49 stays empty
-# only when neither is there.
+# the package is at hand, into a folder named by the package's content:
+# every copy of the package shares it, whatever its files' times, and a tree
+# is complete once it has its name (unpacked aside, then renamed) and is
+# never removed, so a build in another checkout never loses it. A run that
+# cannot see the package (a copy of the tree kept elsewhere) keeps the tree
+# env.sh names, since the cache is shared by every checkout on the machine;
+# KDIR_49 stays empty only when neither is there.
 # It sits beside the checkout (../shared/kernel); a clone made from a local
 # checkout also finds it beside that one.
 if [ -z "${KPKG_49:-}" ]; then
@@ -95,20 +105,22 @@ fi
 KVER_49=4.9.337-dbg
 KDIR_49=
 KIMAGE_49=
-tar_49=$KPKG_49/linux-headers-$KVER_49-armv7.tar.xz
-top_49=$KCACHE/$KVER_49
-if [ -f "$tar_49" ] && [ -f "$KPKG_49/zImage-$KVER_49" ]; then
-  stamp_49="$(stat -c '%s %Y' "$tar_49" "$KPKG_49/zImage-$KVER_49" | tr '\n' ' ')"
-  if [ "$(cat "$top_49/.done" 2>/dev/null)" != "$stamp_49" ]; then
+pkg_49=("$KPKG_49/linux-headers-$KVER_49-armv7.tar.xz" "$KPKG_49/zImage-$KVER_49"
+  "$KPKG_49/config-$KVER_49")
+if sum_49=$(cat "${pkg_49[@]}" 2>/dev/null | sha256sum); then
+  top_49=$KCACHE/$KVER_49-${sum_49:0:16}
+  if [ ! -d "$top_49" ]; then
     log "unpacking the Linux $KVER_49 module tree and kernel"
-    rm -rf "$top_49"
-    mkdir -p "$top_49"
-    tar -xJf "$tar_49" -C "$top_49"
-    cp "$KPKG_49/zImage-$KVER_49" "$KPKG_49/config-$KVER_49" "$top_49/"
-    echo "$stamp_49" >"$top_49/.done"
+    mkdir "$work/49"
+    tar -xJf "${pkg_49[0]}" -C "$work/49"
+    cp "${pkg_49[@]:1}" "$work/49/"
+    mv -T "$work/49" "$top_49"
   fi
+else
+  top_49=$(sed -n 's/^KIMAGE_49=//p' "$KCACHE/env.sh" 2>/dev/null || true)
+  top_49=${top_49%/*}
 fi
-if [ -f "$top_49/.done" ]; then
+if [ -f "$top_49/zImage-$KVER_49" ]; then
   KDIR_49=$top_49/linux-headers-$KVER_49-armv7
   KIMAGE_49=$top_49/zImage-$KVER_49
 fi
@@ -125,9 +137,6 @@ src_tar=$(ls /usr/src/linux-source-6.1.tar.xz 2>/dev/null) ||
   die "linux-source-6.1 is not installed (scripts/setup.sh)"
 kbuild_sys=/usr/lib/linux-kbuild-6.1
 [ -d "$kbuild_sys/scripts" ] || die "linux-kbuild-6.1 is not installed (scripts/setup.sh)"
-
-work=$(mktemp -d "$KCACHE/.work.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 
 download() {
   (cd "$work" && apt-get download -qq \

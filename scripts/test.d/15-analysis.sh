@@ -70,4 +70,40 @@ if [ ${#guest[@]} -gt 0 ]; then
     status=1
   fi
 fi
+# The test command runs what it is asked or says why not: a name that is no
+# stage fails and lists the stages, as --help does.
+if ! bash scripts/test.sh 10 >/dev/null 2>build/analysis-stages.log &&
+    grep -q ' 15-analysis ' build/analysis-stages.log &&
+    bash scripts/test.sh --help | grep -q ' 15-analysis '; then
+  echo "analysis: the test command refuses an unknown stage and lists the stages"
+else
+  echo "analysis: the test command accepts an unknown stage or lists no stages" >&2
+  status=1
+fi
+# The kernel cache, against a small package of the 4.9 tree's shape: a copy
+# with other times takes the tree unpacked from the first, a changed one is
+# unpacked beside it, and the first stays for the builds that use it.
+bash scripts/kernel/prepare.sh
+# shellcheck source=/dev/null
+. "${KCACHE:-/var/cache/ptzcam-kernel}/env.sh"
+kc=$(mktemp -d)
+trap 'rm -rf "$kc"' EXIT
+mkdir -p "$kc/cache/$KVER" "$kc/cache/checkpatch" "$kc/one/linux-headers-4.9.337-dbg-armv7"
+touch "$kc/cache/$KVER/.done" "$kc/cache/checkpatch/checkpatch.pl"
+echo tree >"$kc/one/linux-headers-4.9.337-dbg-armv7/Makefile"
+tar -cJf "$kc/one/linux-headers-4.9.337-dbg-armv7.tar.xz" -C "$kc/one" linux-headers-4.9.337-dbg-armv7
+echo image >"$kc/one/zImage-4.9.337-dbg"
+echo config >"$kc/one/config-4.9.337-dbg"
+cp -r "$kc/one" "$kc/copy"
+touch -d 2001-01-01 "$kc/copy"/*
+kdir_49() { KCACHE=$kc/cache KPKG_49=$kc/$1 bash scripts/kernel/prepare.sh && sed -n 's/^KDIR_49=//p' "$kc/cache/env.sh"; }
+first=$(kdir_49 one) && touch "$first/in-use" && copied=$(kdir_49 copy) &&
+  echo other >"$kc/copy/zImage-4.9.337-dbg" && changed=$(kdir_49 copy) || true
+if [ -n "$first" ] && [ "$copied" = "$first" ] && [ -f "$first/in-use" ] &&
+    [ -n "$changed" ] && [ "$changed" != "$first" ] && [ -f "$changed/Makefile" ]; then
+  echo "analysis: the kernel cache is keyed by content and keeps a tree in use"
+else
+  echo "analysis: kernel cache: first '$first', a copy '$copied', changed '$changed'" >&2
+  status=1
+fi
 exit $status

@@ -52,12 +52,16 @@ for dir in cgi tools; do
   fi
 done
 
-# A prefix and a sysroot, nothing else.
+# A prefix and a sysroot, nothing else: no build type either, so the
+# default one, optimised, which fortification needs.
 if cmake -S . -B "$tmp/prefix" --toolchain "$toolchain" -DCROSS_COMPILE=arm-linux-gnueabihf- \
     -DCMAKE_SYSROOT="$sysroot" -DBUILD_TESTING=OFF >"$tmp/prefix.log" 2>&1 &&
+  grep -q 'No CMAKE_BUILD_TYPE given: building RelWithDebInfo' "$tmp/prefix.log" &&
   cmake --build "$tmp/prefix" -j2 --target ptz_cgi >>"$tmp/prefix.log" 2>&1 &&
-  [[ $(file -b "$tmp/prefix/cgi/ptz_cgi") == *"ARM, EABI5"* ]]; then
-  pass "a compiler prefix and a sysroot alone configure and build ptz_cgi"
+  [[ $(file -b "$tmp/prefix/cgi/ptz_cgi") == *"ARM, EABI5"* ]] &&
+  { hardening-check "$tmp/prefix/cgi/ptz_cgi" >>"$tmp/prefix.log" 2>&1 || true; } &&
+  grep -q 'Fortify Source functions: yes' "$tmp/prefix.log"; then
+  pass "a compiler prefix and a sysroot alone configure and build ptz_cgi, optimised and fortified"
 else
   tail -n 30 "$tmp/prefix.log" >&2
   fail "the toolchain file with only a prefix and a sysroot"
