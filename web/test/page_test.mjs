@@ -65,11 +65,14 @@ try {
   await other.close().then(() => page.keyboard.up('ArrowLeft'));
   // The head answers in 500 ms, so that the queue holds what follows. Leaving
   // the page just after a release still stops.
-  await page.route('**/cgi-bin/**', (r) => r.fetch().then((res) => setTimeout(() => r.fulfill({ response: res }), 500)));
+  const slowly = (r) => promisify(execFile)('curl', ['-sS', '--digest', '-u', `${username}:${password}`,
+    r.request().url().replace(camera.hostname, '127.0.0.1')]).then(({ stdout }) =>
+    setTimeout(() => r.fulfill({ body: stdout }).catch(() => {}), 500));
+  await page.route('**/cgi-bin/**', slowly);
   await page.getByLabel('Pan and tilt speed').fill('20');
   await hold('Down');
   await headGets('81 01 06 01 10 06 03 02 FF');
-  await page.mouse.up().then(() => page.goto(pageUrl));
+  await page.mouse.up().then(() => page.goto(camera.href));
   await headGets('81 01 06 01 10 06 03 03 FF');
   // A hidden page (a phone locking its screen) ends a press, and a move
   // queued before does not follow its stop. Headless chromium never hides a
