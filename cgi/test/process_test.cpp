@@ -533,25 +533,31 @@ TEST_F(CgiProcess, SemaphoreThatCannotBeUsed) {
        "ptz_cgi: semaphore sem_cgi: cannot release it: Value too large for defined data type\n"},
   };
   for (const auto &c : cases) {
-    use_server();
-    const semaphore_aside aside;
-    c.make();
-    std::atomic<bool> ready{!c.during}, done{false};
-    std::thread attacker([&] {
-      if (c.during) c.during(ready, done);
-    });
-    while (!ready) std::this_thread::yield();
-    cpu_set_t before;
-    pthread_getaffinity_np(pthread_self(), sizeof(before), &before);
-    if (c.during) pthread_setaffinity_np(pthread_self(), sizeof(cpu_set_t), &cpu(1));
-    const cgi_result r = run("PTS9950");  // on the CPU this thread is on
-    pthread_setaffinity_np(pthread_self(), sizeof(before), &before);
-    done = true;
-    attacker.join();
+    // The attacker may lose the race for the few microseconds the request
+    // holds the semaphore (no real-time priority, a busy CPU): then the
+    // release succeeds, the request is still served, and it is tried again.
+    cgi_result r;
+    for (int attempt = 0; attempt < (c.during ? 20 : 1) && r.err != c.err; ++attempt) {
+      use_server();
+      const semaphore_aside aside;
+      c.make();
+      std::atomic<bool> ready{!c.during}, done{false};
+      std::thread attacker([&] {
+        if (c.during) c.during(ready, done);
+      });
+      while (!ready) std::this_thread::yield();
+      cpu_set_t before;
+      pthread_getaffinity_np(pthread_self(), sizeof(before), &before);
+      if (c.during) pthread_setaffinity_np(pthread_self(), sizeof(cpu_set_t), &cpu(1));
+      r = run("PTS9950");  // on the CPU this thread is on
+      pthread_setaffinity_np(pthread_self(), sizeof(before), &before);
+      done = true;
+      attacker.join();
+      EXPECT_EQ(r.out, kCommandDump + reply("pTS9950")) << c.err;
+      EXPECT_EQ(sent().size(), 1u) << c.err;
+      EXPECT_LT(r.seconds, 1.0) << c.err;
+    }
     EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(r.out, kCommandDump + reply("pTS9950")) << c.err;
-    EXPECT_EQ(sent().size(), 1u) << c.err;
-    EXPECT_LT(r.seconds, 1.0) << c.err;
   }
 }
 

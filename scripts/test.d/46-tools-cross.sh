@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 top=$stage_top
 stage_tmpdir
 
-version=$(sed -n 's/^project([^)]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(head -n1 VERSION)
 arm_build=build/armv7-tools
 toolchain=cmake/arm-linux-gnueabihf.cmake
 if [ -f "$toolchain" ]; then
