@@ -55,9 +55,12 @@
 //
 // What is not promised: the order of requests that several processes of the
 // web server start side by side, or that it starts out of order. lighttpd
-// does so with requests it finds waiting in one turn of its event loop (they
-// came while it was busy): measured, it starts the later one first, and a
-// CGI has no way to see which arrived first. A request that cannot have the
+// (1.4.69) does so with requests it finds waiting in one turn of its event
+// loop (they came while it was busy): its job queue is last in, first out,
+// so it starts the later one first, and nothing a CGI can read (pid, start
+// time, any clock) tells which arrived first. A client that sends each
+// command only after the previous answer, as the open control page does, is
+// never reordered. A request that cannot have the
 // flock in time (a holder stopped, not killed) goes on without it and still
 // checks and records, so two such requests are ordered by their checks. A
 // lock file that cannot be used leaves the commands unordered. Both say so.
