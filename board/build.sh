@@ -90,17 +90,16 @@ if ! up_to_date "$common/board_check" "$here/guest" "$top/include/uapi"; then
 fi
 
 # The device tools, cross-built static as the tools' own build does for a
-# board, from their sources without the tests. The version is the one the
-# top CMakeLists.txt declares.
-version=$(sed -n 's/^project([^)]* VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+# board, from their sources without the tests, at the project's one version.
+version=$(head -n 1 "$top/VERSION")
 tools_common=$top/tools/common
 for tool in regtool:rjgt102-reg adctool:sar-adc; do
   dir=$top/tools/${tool%%:*}
   bin=$common/${tool#*:}
-  if ! up_to_date "$bin" "$dir" "$tools_common" "$top/include/uapi" "$top/CMakeLists.txt"; then
+  if ! up_to_date "$bin" "$dir" "$tools_common" "$top/include/uapi" "$top/VERSION"; then
     echo "board: building ${tool#*:}"
     arm-linux-gnueabihf-g++ -std=c++17 -O2 -Wall -Wextra -Werror -Wno-psabi -static \
-      -DDEVTOOLS_VERSION="\"${version:-unknown}\"" \
+      -DDEVTOOLS_VERSION="\"$version\"" \
       -I"$top/include/uapi" -I"$tools_common" -I"$dir" -o "$bin" \
       "$tools_common/cli.cpp" "$tools_common/program.cpp" "$tools_common/device.cpp" "$dir"/*.cpp
   fi
